@@ -1,0 +1,77 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/TFilename.h"
+
+/// The program title: heads the usage message, captions the cancel question, names the program in results.
+inline constexpr const char* programTitle = "Tolveno 3.0";
+
+/// Number of octave bands of every per-band array.
+inline constexpr int bandCount = 10;
+/// Centre frequencies of the ten octave bands, in Hz.
+inline constexpr double bandFrequencies[bandCount] = {31.5, 63, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
+
+/// The parameters of a run: initial values, then the settings file, then the command-line flags.
+///
+/// Fields set by a settings key bear the key's name. The record is filled
+/// once by parse and then only read (the thread count is stored back by the
+/// tracing manager).
+struct RunParameters {
+    std::string author;
+    TFilename settingsFile{260};
+    TFilename modelFile{260};
+    std::uint32_t Level = 0;
+    std::int32_t History = 0;
+    std::int32_t HitLevel = 0;
+    std::int32_t CloneLevel = 0;
+    double Time = 0;
+    double Precision = 0;
+    double Humidity = 0;
+    double Temperature = 20;
+    double SoundSpeed = 340;
+    double CrackTolerance = 0.001;
+    double Alfa = 0;
+    double Beta = -1;
+    std::uint16_t Diffraction = 0;
+    std::int32_t RandomizeAfter = 0;
+    std::int32_t DiffusionMode = 0;
+    double airAbsorption[bandCount] = {};
+    bool SaveEscaped = false;
+    bool balloon = false;
+    bool SaveAll = false;
+    bool AlwaysObstructing = false;
+    bool Diffusion = false;
+    bool SaveDiffuseHits = false;
+    std::uint16_t OpenMP = 0;
+
+    /// Splits the command line, locates the model, reads the settings and applies the flags; true when the run may go on.
+    bool parse(std::string_view commandLine);
+    /// The same for arguments already split (entry 0 is the first argument, not the program).
+    bool parse(const std::vector<std::string>& arguments);
+    /// Forms the model name from an argument and stores it; when the file exists, searches the settings file.
+    /// True when the file exists and is not a folder.
+    bool acceptModelFile(std::string_view name);
+    /// Reads one settings file ("" means "tolveno.ini"); true when it was read.
+    bool readSettings(std::string_view name = "");
+    /// Sets the temperature and the sound speed that follows from it.
+    void setTemperature(double celsius);
+    /// Derives the air absorption of every band from the humidity.
+    void computeAirAbsorption();
+
+private:
+    void searchSettings();
+    bool applyFlag(const std::string& argument);
+};
+
+/// The one record of run parameters of the process.
+extern RunParameters parameters;
+
+/// Splits a command line into arguments: white space separates them, a leading
+/// double or single quote runs to the same quote. At most 63 arguments are kept.
+std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+/// The usage message: the title line and one line per flag.
+std::string usageText();

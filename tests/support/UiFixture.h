@@ -1,0 +1,61 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "foundation/TConfig.h"
+#include "run/RunParameters.h"
+#include "ui/RecordingWindowSystem.h"
+#include "ui/TCount_win.h"
+
+/// A fresh process state for one test: a recording window system, initial
+/// run parameters, and a scratch folder as the current directory.
+class UiFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        installWindowSystem(&ui);
+        parameters = RunParameters{};
+        TConfig::resetDefaultName();
+        running = false;
+        previous = std::filesystem::current_path();
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = std::filesystem::temp_directory_path() /
+                 ("tolveno-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
+                  std::to_string(::getpid()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::filesystem::current_path(folder);
+    }
+
+    void TearDown() override {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(folder);
+        installWindowSystem(nullptr);
+    }
+
+    /// Writes a file below the scratch folder (creating its folders).
+    static void writeFile(const std::filesystem::path& path, const std::string& content) {
+        if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+    }
+
+    /// Reads a whole file.
+    static std::string readFile(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    /// The texts of the boxes shown so far, as "Caption: text".
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const RecordedBox& box : ui.boxes) texts.push_back(box.caption + ": " + box.text);
+        return texts;
+    }
+
+    RecordingWindowSystem ui;
+    std::filesystem::path folder;
+    std::filesystem::path previous;
+};
