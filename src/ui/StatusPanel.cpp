@@ -33,11 +33,15 @@ std::string progressBar(const ControlState& bar, int width) {
 
 std::string parameterLine(const WindowState& s) {
     using namespace StatusItem;
-    std::string line = "Level " + textOf(s, level) + "  History " + textOf(s, history) + "  Time " + textOf(s, time) +
-                       "  Resolution " + textOf(s, resolution) + "  Humidity " + textOf(s, humidity) +
-                       "  Temperature " + textOf(s, temperature) + "  Diffraction " + textOf(s, diffraction) +
-                       "  Randomize " + textOf(s, randomize) + "  Active CPUs " + textOf(s, activeCpus);
-    const std::pair<int, const char*> options[] = {{StatusItem::diffusion, "Diffusion"},
+    return "Level " + textOf(s, level) + "  History " + textOf(s, history) + "  Time " + textOf(s, time) +
+           "  Resolution " + textOf(s, resolution) + "  Humidity " + textOf(s, humidity) + "  Temperature " +
+           textOf(s, temperature) + "  Diffraction " + textOf(s, diffraction) + "  Randomize " +
+           textOf(s, randomize) + "  Active CPUs " + textOf(s, activeCpus);
+}
+
+std::string optionLine(const WindowState& s) {
+    using namespace StatusItem;
+    const std::pair<int, const char*> options[] = {{diffusion, "Diffusion"},
                                                    {saveDiffuseHits, "Save Diffuse Hits"},
                                                    {alwaysObstructing, "All obstructing"},
                                                    {saveAll, "Save Separate Sources"},
@@ -46,7 +50,7 @@ std::string parameterLine(const WindowState& s) {
     std::string on;
     for (const auto& [id, name] : options)
         if (checked(s, id)) on += std::string(on.empty() ? "" : ", ") + name;
-    return line + "  Advanced: " + (on.empty() ? "none" : on);
+    return "Advanced: " + (on.empty() ? std::string("none") : on);
 }
 
 std::string sourceLine(const WindowState& s) {
@@ -67,7 +71,12 @@ std::vector<std::string> panelLines(const WindowState& s, std::size_t messageLin
         if (const ControlState* bar = controlOf(s, WaitItem::progress)) lines.push_back(progressBar(*bar, 40));
         return lines;
     }
-    lines.push_back(parameterLine(s));
+    // Two lines for the parameters, so that the panel fits an 80-column terminal.
+    const std::string parameters = parameterLine(s);
+    const std::size_t cut = parameters.find("  Temperature");
+    lines.push_back(parameters.substr(0, cut));
+    if (cut != std::string::npos) lines.push_back(parameters.substr(cut + 2));
+    lines.push_back(optionLine(s));
     lines.push_back(sourceLine(s));
     lines.push_back(progressLine(s));
     if (const ControlState* bar = controlOf(s, StatusItem::progress)) lines.push_back(progressBar(*bar, 40));

@@ -12,6 +12,8 @@ std::string progressBar(const ControlState& bar, int width);
 
 /// The parameter line of the status box.
 std::string parameterLine(const WindowState& state);
+/// The line of the advanced options that are on.
+std::string optionLine(const WindowState& state);
 /// The source line of the status box.
 std::string sourceLine(const WindowState& state);
 /// The pyramids-and-times line of the status box.

@@ -81,6 +81,7 @@ void TerminalWindowSystem::printPlain(const WindowState& state) {
     } else {
         lines = {{"caption", state.caption},
                  {"parameters", parameterLine(state)},
+                 {"options", optionLine(state)},
                  {"source", sourceLine(state)},
                  {"progress", progressLine(state)},
                  {"status", "Status: " + state.controls.at(StatusItem::status).text}};
