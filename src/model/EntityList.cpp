@@ -1,0 +1,157 @@
+#include "model/EntityList.h"
+
+#include <istream>
+#include <ostream>
+#include <strings.h>
+
+#include "model/Face.h"
+#include "model/Opening.h"
+#include "model/Receiver.h"
+#include "model/Source.h"
+#include "model/Wall.h"
+#include "ui/Messages.h"
+
+std::uint32_t EntityList::lineNumber = 0;
+std::int32_t EntityList::writeDepth = 0;
+
+namespace {
+constexpr std::size_t maxKeyword = 79;
+constexpr std::size_t maxSkippedLine = 2047;
+
+bool is(const std::string& word, const char* keyword) { return strcasecmp(word.c_str(), keyword) == 0; }
+
+// The rest of a line that is not read: at most maxSkippedLine characters.
+// A longer line cannot be skipped safely and ends the reading of the file;
+// the user is told where, since everything after it is lost to the model.
+void skipLine(std::istream& in) {
+    std::size_t length = 0;
+    for (int c = in.get(); c != '\n'; c = in.get()) {
+        if (c == std::char_traits<char>::eof()) return;
+        if (++length > maxSkippedLine) {
+            in.setstate(std::ios::failbit);
+            reportError("Line %u is longer than %u characters: the model file is read no further",
+                        EntityList::lineNumber, static_cast<unsigned>(maxSkippedLine));
+            return;
+        }
+    }
+}
+}  // namespace
+
+bool readWord(std::istream& in, std::string& word, std::size_t maxLength) {
+    word.clear();
+    in >> std::ws;
+    for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
+        if (word.size() < maxLength) word += static_cast<char>(c);
+        in.get();
+    }
+    if (word.empty()) in.setstate(std::ios::failbit);
+    return !word.empty();
+}
+
+Entity* createEntity(const std::string& keyword) {
+    if (is(keyword, "EntityList")) return new EntityList;
+    if (is(keyword, "Face")) return new Face;
+    if (is(keyword, "Wall")) return new Wall;
+    if (is(keyword, "Hole")) return new Hole;
+    if (is(keyword, "Door")) return new Door;
+    if (is(keyword, "Source")) return new Source;
+    if (is(keyword, "Receiver")) return new Receiver;
+    return nullptr;
+}
+
+EntityList::~EntityList() {
+    // Iterative, so that a list of a million faces does not recurse.
+    for (Entity* child = first; child;) {
+        Entity* following = child->next;
+        delete child;
+        child = following;
+    }
+}
+
+void EntityList::read(std::istream& in) {
+    std::string word;
+    ++lineNumber;
+    if (!readWord(in, word, maxKeyword)) return;
+    while (!is(word, "End")) {
+        Entity* entity = createEntity(word);
+        if (!entity) {
+            if (!is(word, "Ray") && !is(word, "Text"))
+                reportError("Unknown entity in line %u: '%s'", lineNumber, word.c_str());
+            skipLine(in);
+            ++lineNumber;
+            if (!in || !readWord(in, word, maxKeyword)) return;
+            continue;
+        }
+        entity->read(in);
+        if (entity->isValid())
+            append(entity);
+        else
+            delete entity;
+        if (lineNumber % 10000 == 0) showStatus("Reading line %u...", lineNumber);
+        ++lineNumber;
+        if (!in || !readWord(in, word, maxKeyword)) return;
+    }
+}
+
+void EntityList::write(std::ostream& out) const {
+    ++writeDepth;
+    for (const Entity* child = first; child; child = child->next) {
+        out << '\n' << std::flush << std::string(writeDepth, ' ') << child->typeName() << ' ';
+        child->write(out);
+    }
+    --writeDepth;
+    out << '\n' << std::string(std::max(writeDepth, 0), ' ') << "End";
+    if (writeDepth == 0) out << '\n';
+}
+
+void EntityList::exportDxf(std::ostream& out) const {
+    for (const Entity* child = first; child; child = child->next) child->exportDxf(out);
+}
+
+void EntityList::extendBox(Coord& min, Coord& max) const {
+    for (const Entity* child = first; child; child = child->next) child->extendBox(min, max);
+}
+
+void EntityList::prepend(Entity* child) {
+    if (!first) {
+        append(child);
+        return;
+    }
+    child->next = first;
+    first = child;
+    ++count;
+}
+
+void EntityList::append(Entity* child) {
+    child->next = nullptr;
+    if (last)
+        last->next = child;
+    else
+        first = child;
+    last = child;
+    ++count;
+}
+
+bool EntityList::remove(Entity* child, bool destroy) {
+    Entity* before = nullptr;
+    Entity* at = first;
+    while (at && at != child) {
+        before = at;
+        at = at->next;
+    }
+    if (!at) return false;
+    (before ? before->next : first) = child->next;
+    if (last == child) last = before;
+    --count;
+    if (destroy)
+        delete child;
+    else
+        child->next = nullptr;
+    return true;
+}
+
+Entity* EntityList::takeFirst() {
+    Entity* child = first;
+    if (child) remove(child, false);
+    return child;
+}

@@ -1,0 +1,55 @@
+#include "model/Face.h"
+
+#include <istream>
+#include <ostream>
+
+#include "model/Wall.h"
+#include "run/RunParameters.h"
+
+bool Face::isSameAs(const Entity& other) const {
+    const Face* that = nullptr;
+    if (other.typeCode() == typeCode())
+        that = static_cast<const Face*>(&other);
+    else if (typeCode() == EntityType::face && other.typeCode() == EntityType::wall)
+        that = static_cast<const Wall&>(other).face;
+    if (!that || that->vertexCount != vertexCount || that->vertices.size() != vertices.size()) return false;
+    for (std::size_t i = 0; i < vertices.size(); ++i)
+        if (!nearlyEqual(vertices[i], that->vertices[i])) return false;
+    return true;
+}
+
+void Face::write(std::ostream& out) const {
+    out << flags << ' ' << material << ' ' << vertexCount;
+    for (const Coord& p : vertices) out << "  " << p.x << ' ' << p.y << ' ' << p.z;
+}
+
+// Numbers that cannot be read fail the stream, which ends every list being
+// read; coordinates not reached stay 0, and the face is kept if what was
+// read still makes a valid polygon.
+void Face::read(std::istream& in) {
+    in >> flags;
+    if (flags == 0 && typeCode() == EntityType::face && parameters.AlwaysObstructing) flags = FaceFlag::obstructing;
+    std::uint16_t count = 0;
+    in >> material >> count;
+    if (!in) return;
+    vertexCount = count;
+    std::vector<Coord> points(count);
+    for (Coord& p : points) {
+        in >> p.x >> p.y >> p.z;
+        if (!in) break;
+    }
+    setVertices(points.data(), static_cast<std::uint32_t>(points.size()));
+}
+
+void Face::extendBox(Coord& min, Coord& max) const {
+    for (const Coord& p : vertices) extendBoxBy(p, min, max);
+}
+
+bool Face::isTransparent() const { return (flags & (FaceFlag::reversed | FaceFlag::open)) != 0; }
+
+void Face::setOpen(bool on) {
+    const std::uint32_t before = flags;
+    flags = on ? flags | FaceFlag::open : flags & ~FaceFlag::open;
+    // The probes sit outside an opaque face and inside a transparent one.
+    if (flags != before && ((flags & FaceFlag::obstructing) || isTransparent()) && isValid()) computeEdges();
+}
