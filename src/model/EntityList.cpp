@@ -17,6 +17,10 @@ std::int32_t EntityList::writeDepth = 0;
 namespace {
 constexpr std::size_t maxKeyword = 79;
 constexpr std::size_t maxSkippedLine = 2047;
+// Lists read each nested list recursively; a file nesting them deeper than
+// this is no model and would only exhaust the stack.
+constexpr unsigned maxNesting = 1000;
+unsigned nesting = 0;
 
 bool is(const std::string& word, const char* keyword) { return strcasecmp(word.c_str(), keyword) == 0; }
 
@@ -69,6 +73,18 @@ EntityList::~EntityList() {
 }
 
 void EntityList::read(std::istream& in) {
+    if (nesting == maxNesting) {
+        in.setstate(std::ios::failbit);
+        reportError("Lists nested deeper than %u levels in line %u: the model file is read no further", maxNesting,
+                    lineNumber);
+        return;
+    }
+    ++nesting;
+    readBody(in);
+    --nesting;
+}
+
+void EntityList::readBody(std::istream& in) {
     std::string word;
     ++lineNumber;
     if (!readWord(in, word, maxKeyword)) return;

@@ -41,6 +41,9 @@ public:
     static std::uint32_t lineNumber;
     /// The nesting depth of the list writer.
     static std::int32_t writeDepth;
+
+private:
+    void readBody(std::istream& in);
 };
 
 /// Creates an empty entity for a model-file keyword (any case); null for an unknown word.
