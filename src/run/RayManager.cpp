@@ -2,6 +2,8 @@
 
 #include <omp.h>
 
+#include "acoustics/MicrophoneList.h"
+#include "model/MaterialLibrary.h"
 #include "run/RunParameters.h"
 #include "ui/Messages.h"
 
@@ -17,10 +19,10 @@ RayManager::RayManager() {
     parameters.OpenMP = threads;
     monitor.createStatusBox();
     ready = !pumpMessages();
-    std::ifstream model(parameters.modelFile.str());
-    if (model) ready = ready && loadModel(model) > 0;
+    std::ifstream file(parameters.modelFile.str(), std::ios::binary);
+    if (!file) return;
+    model.load(file);
+    // A model without receivers has nothing to compute: the program ends quietly.
+    ready = ready && microphones().receiverCount() > 0;
+    if (!materialsLoaded()) materials();
 }
-
-// The reader of the room model comes with the model classes; until it is
-// there, no model yields a receiver and so no run starts.
-std::uint32_t RayManager::loadModel(std::istream&) { return 0; }

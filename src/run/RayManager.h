@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 
+#include "model/Model.h"
 #include "ui/RunMonitor.h"
 
 /// The tracing manager: prepares a run (log, status box, threads, model) and holds its statistics.
@@ -16,6 +17,7 @@ public:
     RayManager(const RayManager&) = delete;
     RayManager& operator=(const RayManager&) = delete;
 
+    Model model;
     bool ready = false;
     RunMonitor monitor;
     double pathSum = 0;
@@ -24,9 +26,6 @@ public:
     std::uint32_t escapedCount = 0;
     std::uint32_t edgeHitCount = 0;
     std::unique_ptr<std::ofstream> escapedRays;
-
-private:
-    std::uint32_t loadModel(std::istream& model);
 };
 
 /// The worker thread count in force for a requested count on a machine of processors:

@@ -2,6 +2,8 @@
 
 #include <sys/wait.h>
 
+#include "acoustics/MicrophoneList.h"
+#include "model/MaterialLibrary.h"
 #include "run/RayManager.h"
 #include "run/RunParameters.h"
 #include "support/UiFixture.h"
@@ -46,7 +48,9 @@ TEST_F(ProgramTest, ARunLogsItsModelAndSettings) {
     EXPECT_EQ(outcome.status, 0);
     const std::string log = readFile("tolveno.log");
     EXPECT_EQ(log.rfind(" \n- Start ", 0), 0u) << log;
-    EXPECT_NE(log.find("\n\n- Model room.ray\n- Defaults room.ini\n- Stop "), std::string::npos) << log;
+    EXPECT_NE(log.find("\n\n- Model room.ray\n- Defaults room.ini\n? Can't load Materials tolveno.mat\n- Stop "),
+              std::string::npos)
+        << log;
     EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
     // Without a terminal the status box shows as plain lines.
     EXPECT_NE(outcome.errors.find("Tolveno 3.0 - room.ray\n"), std::string::npos) << outcome.errors;
@@ -85,4 +89,46 @@ TEST_F(RayManagerTest, StoresTheThreadCountInForce) {
     EXPECT_LT(parameters.OpenMP, 60000);
     EXPECT_TRUE(manager.monitor.statusBox->exists());
     EXPECT_EQ(ui.text(127), std::to_string(parameters.OpenMP));
+}
+
+TEST_F(RayManagerTest, LoadsTheModelAndItsMaterials) {
+    writeFile("room.ray", "EntityList\n Face 1 7 3 0 0 0 1 0 0 0 1 0\n Receiver 1 1 1 2 2 2\nEnd\n");
+    writeFile("room.material", "7 Test, 0.5 0.5 0.5 0.5 0.5 0.5 0.5 0.5 0.5 0.5\n");
+    ASSERT_TRUE(parameters.parse("room"));
+    {
+        RayManager manager;
+        EXPECT_TRUE(manager.ready);
+        EXPECT_EQ(manager.model.count(), 1u);
+        EXPECT_EQ(microphones().receiverCount(), 1u);
+        ASSERT_TRUE(materialsLoaded());
+        EXPECT_EQ(materials().absorption(7, 3), 0.5f);
+    }
+    EXPECT_NE(readFile("tolveno.log").find("\n! Loaded Materials room.material\n"), std::string::npos);
+}
+
+TEST_F(RayManagerTest, AModelWithoutReceiversIsNotRun) {
+    writeFile("room.ray", "EntityList\n Face 1 7 3 0 0 0 1 0 0 0 1 0\nEnd\n");
+    ASSERT_TRUE(parameters.parse("room"));
+    RayManager manager;
+    EXPECT_FALSE(manager.ready);
+}
+
+TEST_F(RayManagerTest, AQuitRequestAtStartKeepsTheRunFromStarting) {
+    writeFile("room.ray", "EntityList\n Receiver 1 1 1 2 2 2\nEnd\n");
+    ASSERT_TRUE(parameters.parse("room"));
+    ui.postQuit();
+    RayManager manager;
+    EXPECT_FALSE(manager.ready);
+}
+
+TEST_F(ProgramTest, TheExampleLoadsAndLogsItsMessages) {
+    for (const char* name : {"room.ray", "room.ini", "room.material", "speaker.spk"})
+        std::filesystem::copy_file(std::filesystem::path(TOLVENO_EXAMPLES) / name, name);
+    const Outcome outcome = run("room");
+    EXPECT_EQ(outcome.status, 0);
+    const std::string log = readFile("tolveno.log");
+    EXPECT_NE(log.find("- Model room.ray\n- Defaults room.ini\n! Loaded Materials room.material\n- Stop"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(outcome.errors.find("Status: Sorting 11 entities..."), std::string::npos) << outcome.errors;
 }

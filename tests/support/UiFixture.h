@@ -6,7 +6,10 @@
 #include <string>
 #include <unistd.h>
 
+#include "acoustics/MicrophoneList.h"
+#include "acoustics/SpeakerInfo.h"
 #include "foundation/TConfig.h"
+#include "model/MaterialLibrary.h"
 #include "run/RunParameters.h"
 #include "ui/RecordingWindowSystem.h"
 #include "ui/TCount_win.h"
@@ -19,6 +22,7 @@ protected:
         installWindowSystem(&ui);
         parameters = RunParameters{};
         TConfig::resetDefaultName();
+        clearProcessState();
         running = false;
         previous = std::filesystem::current_path();
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -33,7 +37,15 @@ protected:
     void TearDown() override {
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(folder);
+        clearProcessState();
         installWindowSystem(nullptr);
+    }
+
+    /// Forgets the process-wide receivers, loudspeakers and materials.
+    static void clearProcessState() {
+        microphones().destroyAll();
+        clearSpeakers();
+        resetMaterials();
     }
 
     /// Writes a file below the scratch folder (creating its folders).

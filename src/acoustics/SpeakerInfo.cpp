@@ -1,0 +1,218 @@
+#include "acoustics/SpeakerInfo.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <string>
+#include <strings.h>
+
+#include "ui/Messages.h"
+
+namespace {
+constexpr std::size_t maxKeywordLine = 1023;
+constexpr int eof = std::char_traits<char>::eof();
+
+bool isFile(const std::string& name) {
+    std::error_code error;
+    return !name.empty() && std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Truncation toward zero into 32 bits. The conversion of a value beyond the
+// range, or of a NaN, would be undefined: the former saturates, the latter gives 0.
+std::int32_t truncated32(double x) {
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return static_cast<std::int32_t>(x);
+}
+
+// The .spk layout is known only by its count of line feeds and commas, so the
+// reader moves through the file by those; it also counts the line feeds it
+// passes, so that the cabinet reader can quote true line numbers.
+class SpkReader {
+public:
+    explicit SpkReader(std::istream& in) : in_(in) {}
+
+    /// Reads up to and including the next character stop, or to the end of the file.
+    void skipPast(char stop) {
+        for (int c = in_.get(); c != eof; c = in_.get()) {
+            if (c == '\n') ++lines_;
+            if (c == stop) return;
+        }
+    }
+
+    /// Skips n lines, each up to and including its line feed.
+    void skipLines(int n) {
+        for (int i = 0; i < n; ++i) skipPast('\n');
+    }
+
+    /// Formatted extraction of a double; on failure target is left as it was and false answered.
+    bool number(double& target) {
+        // The extraction would skip this white space itself, but without counting its line feeds.
+        for (int c = in_.peek(); c != eof && std::isspace(c); c = in_.peek())
+            if (in_.get() == '\n') ++lines_;
+        double value = 0;
+        if (!(in_ >> value)) return false;
+        target = value;
+        return true;
+    }
+
+    /// The next line without its line end, cut to maxKeywordLine characters.
+    void line(std::string& text) {
+        text.clear();
+        int c = in_.get();
+        for (; c != eof && c != '\n'; c = in_.get())
+            if (text.size() < maxKeywordLine) text.push_back(static_cast<char>(c));
+        if (c == '\n') ++lines_;
+        // A file written on Windows ends its lines with a carriage return too; it is no part of the line.
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+    }
+
+    /// The line feeds passed so far: the number of the line last finished.
+    std::uint32_t lines() const { return lines_; }
+
+private:
+    std::istream& in_;
+    std::uint32_t lines_ = 0;
+};
+}  // namespace
+
+bool SpeakerInfo::load(std::string_view fileName) {
+    name.assign(fileName);
+    alias.assign("");
+    std::string file(fileName);
+    if (!isFile(file)) {
+        reportWarning("Can't load source \"%s\":", name.c_str());
+        // Models are often moved together with their loudspeaker files, while
+        // the names in them still point to where the files were.
+        const std::string candidate = parameters.modelFile.directoryPart() + name.fileNamePart();
+        if (!isFile(candidate)) {
+            reportWarning("Using omnidirectional source at 110 dB");
+            alias.assign("omni.spk");
+            loaded = false;
+            return false;
+        }
+        reportWarning("Using \"%s\"", candidate.c_str());
+        alias.assign(candidate);
+        file = candidate;
+    }
+    // A file that exists but does not open reads as one without bands.
+    std::ifstream in(file);
+    return read(in, name.str());
+}
+
+bool SpeakerInfo::read(std::istream& in, std::string_view nameForMessages) {
+    const std::string source(nameForMessages);
+    SpkReader reader(in);
+    reader.skipLines(4);
+    reader.skipPast(',');
+    double count = 0;
+    reader.number(count);
+    std::int32_t bands = truncated32(count);
+    if (bands <= 0) {
+        reportError("No bands for source %s", source.c_str());
+        reportWarning("Using omnidirectional source at 110 dB");
+        return false;
+    }
+    if (bands > bandCount) {
+        reportWarning("Too many bands for source %s", source.c_str());
+        bands = bandCount;
+    }
+
+    // Bands without a block in the file must radiate nothing, not keep old data.
+    for (auto& row : directivity)
+        for (auto& column : row) column.fill(0);
+    firstBand = -1;
+    lastBand = -1;
+
+    for (int block = 0; block < bands; ++block) {
+        reader.skipPast(',');
+        double bandNumber = 0;
+        // A failed read leaves the stream failed, so nothing after it could be
+        // read either: the blocks end here quietly, as at the end of the file.
+        if (!reader.number(bandNumber)) break;
+        // 64 bits, so that the number in the message cannot overflow.
+        const long long band = truncated32(bandNumber - 1);
+        reader.skipLines(1);
+        if (band < 0 || band >= bandCount) {
+            showError("Frequency band %lld out of range (max %d)", band + 1, bandCount);
+            loaded = false;
+            return false;
+        }
+        const int b = static_cast<int>(band);
+        if (firstBand < 0) firstBand = b;
+        lastBand = b;
+
+        reader.skipLines(1);
+        reader.skipPast(',');
+        reader.skipPast(',');
+        double level = 0;
+        if (reader.number(level)) {
+            const double power = std::pow(10.0, level / 10);
+            // Every energy the source radiates is a product with this power: an
+            // infinite one would spoil all of them, so the band keeps its power.
+            if (std::isfinite(power)) bandPower[b] = power;
+        }
+        reader.skipLines(4);
+
+        for (auto& row : directivity) {
+            reader.skipPast(',');
+            for (auto& column : row) {
+                reader.skipPast(',');
+                double value = 0;
+                if (reader.number(value)) column[b] = truncated32(value * 1000);
+            }
+        }
+    }
+    loaded = true;
+
+    std::string line;
+    while (in.good()) {
+        reader.line(line);
+        if (strcasecmp(line.c_str(), "EntityList") == 0) {
+            // The list reader quotes its record counter in messages: while it
+            // reads the cabinet the counter follows this file, and afterwards
+            // it goes back to whatever file was being read before.
+            const std::uint32_t outerLine = EntityList::lineNumber;
+            EntityList::lineNumber = reader.lines();
+            geometry.read(in);
+            EntityList::lineNumber = outerLine;
+            break;
+        }
+    }
+    return loaded;
+}
+
+TArray<SpeakerInfo>& speakerList() {
+    static TArray<SpeakerInfo> list;
+    return list;
+}
+
+SpeakerInfo* findOrLoadSpeaker(std::string_view fileName) {
+    TArray<SpeakerInfo>& list = speakerList();
+    for (int i = list.capacity() - 1; i >= 0; --i) {
+        SpeakerInfo* speaker = list.at(i);
+        if (speaker && sameIgnoringCase(speaker->name.str(), fileName)) return speaker;
+    }
+    auto speaker = std::make_unique<SpeakerInfo>();
+    // A failed load still leaves a usable omnidirectional loudspeaker, which is
+    // kept so that the other sources naming the file do not try again.
+    speaker->load(fileName);
+    SpeakerInfo* added = speaker.get();
+    list.put(std::move(speaker));
+    return added;
+}
+
+void clearSpeakers() { speakerList().clear(); }

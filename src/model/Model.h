@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <vector>
+
+#include "acoustics/PlacedSource.h"
+#include "model/FaceList.h"
+#include "model/ObstructionList.h"
+
+/// The room as the tracer sees it: a flat array of reflecting faces and walls,
+/// obstructing ones first and larger ones first within each kind, the placed
+/// sources, and (process-wide) the microphones of its receivers.
+///
+/// The face searches stay behind this class's own functions, so that a
+/// spatial index can replace the linear scans here alone.
+class Model : public FaceList {
+public:
+    /// Builds the model from a model file: entities read, faces numbered and merged, sources placed, sorted.
+    void load(std::istream& in);
+    /// Assembles one entity into the model, taking ownership of it.
+    void add(Entity* entity) override;
+    /// Obstructing entries first; within each kind the larger area first.
+    virtual void sort();
+    /// Entries whose face has the monopermeable bit.
+    std::uint32_t monopermeableCount() const;
+    /// The faces crossed by the segment from `to` toward `from`, nearest first, in list.
+    ///
+    /// With allFaces the search covers every entry and stops early: -1 as soon
+    /// as a non-obstructing face is crossed, the count as soon as it exceeds 1.
+    /// Otherwise only the obstructing entries are searched. Answers the count.
+    virtual int findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
+                                 const Face* excludeA, const Face* excludeB) const;
+
+    std::vector<PlacedSource> sources;
+
+private:
+    void addFace(Entity* entry);
+    bool merge(Face& triangle, std::uint32_t index);
+    void placeCabinet(const PlacedSource& source);
+    void setDirectDelays();
+};
