@@ -234,3 +234,54 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     }
     return static_cast<int>(list.count);
 }
+
+int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4], Face*& monopermeable) const {
+    double best = distance;
+    double bestPass = 1e12;
+    int n = 0;
+    monopermeable = nullptr;
+    for (std::uint32_t index = 0; index < count(); ++index) {
+        Coord point;
+        double t = 0;
+        Face* face = hitBy(p.ray, *at(index), point, t, best);
+        if (!face) continue;
+        // The central ray passes one monopermeable face per pyramid.
+        if ((face->flags & FaceFlag::monopermeable) && !p.monopermeablePassed && t < bestPass) {
+            bestPass = t;
+            monopermeable = face;
+            continue;
+        }
+        if (std::fabs(t - best) > 2e-6) {
+            hitPoint = point;
+            best = t;
+            faces[0] = face;
+            n = 1;
+            continue;
+        }
+        // A further face at the same distance: an edge or a corner, unless it
+        // is coplanar with the first, when the smaller of the two stands for both.
+        if (n == 4) continue;
+        faces[n++] = face;
+        if (n > 1) {
+            const Plane& a = faces[0]->plane;
+            const Plane& b = face->plane;
+            if (std::fabs(dot(a.normal(), b.normal())) == a.modulus() * b.modulus() &&
+                std::fabs(b.signedDistance(faces[0]->centroid)) < 1e-6) {
+                --n;
+                if (face->area < faces[0]->area) faces[0] = face;
+            }
+        }
+        if (t < best) {
+            hitPoint = point;
+            best = t;
+        }
+    }
+    distance = best;
+    if (monopermeable) {
+        if (bestPass < best)
+            p.monopermeablePassed = true;
+        else
+            monopermeable = nullptr;
+    }
+    return n;
+}

@@ -6,6 +6,7 @@
 #include "acoustics/PlacedSource.h"
 #include "model/FaceList.h"
 #include "model/ObstructionList.h"
+#include "tracing/Pyramid.h"
 
 /// The room as the tracer sees it: a flat array of reflecting faces and walls,
 /// obstructing ones first and larger ones first within each kind, the placed
@@ -30,6 +31,16 @@ public:
     /// Otherwise only the obstructing entries are searched. Answers the count.
     virtual int findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
                                  const Face* excludeA, const Face* excludeB) const;
+
+    /// The nearest faces met by the central ray of p (up to 4 at an edge or a corner); answers how many.
+    ///
+    /// distance enters as the farthest distance to consider and leaves as the
+    /// distance of the hit. A monopermeable face that the ray passes first is
+    /// reported in monopermeable (and p marked as having passed one).
+    int findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4], Face*& monopermeable) const;
+    /// One leg of p: serves the receivers, then absorbs, scatters and advances p to the face hit.
+    /// Answers the number of faces hit (0: p escaped and was not advanced).
+    int traceLeg(Pyramid& p, Face*& monopermeable) const;
 
     std::vector<PlacedSource> sources;
 

@@ -1,11 +1,21 @@
 #include "run/RayManager.h"
 
+#include <cmath>
 #include <omp.h>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/MaterialLibrary.h"
+#include "results/HitsFile.h"
+#include "results/ResultsFile.h"
 #include "run/RunParameters.h"
+#include "tracing/PyramidGenerator.h"
+#include "tracing/PyramidTracer.h"
+#include "ui/DialogTemplate.h"
 #include "ui/Messages.h"
+
+namespace {
+constexpr int batchSize = 16;
+}
 
 std::uint16_t threadCount(std::uint16_t requested, int processors) {
     if (requested >= 1 && requested < processors) return requested;
@@ -25,4 +35,123 @@ RayManager::RayManager() {
     // A model without receivers has nothing to compute: the program ends quietly.
     ready = ready && microphones().receiverCount() > 0;
     if (!materialsLoaded()) materials();
+}
+
+void RayManager::tracePyramid(Pyramid& p) { PyramidTracer(model, statistics).trace(p); }
+
+bool RayManager::run() {
+    const std::uint32_t pyramids = PyramidGenerator::pyramidCount(parameters.Level);
+    if (pyramids == 0) {
+        // 8 << Level must fit 32 bits; a higher level would run for ever.
+        showError("Level %u is too high: the highest level is %u", parameters.Level, PyramidGenerator::maxLevel);
+        ready = false;
+        return true;
+    }
+    if (parameters.Diffraction != 0)
+        reportWarning("Diffraction is not computed in this version: receivers behind obstructions get only the "
+                      "sound that passes through them");
+    if (pyramids != 1 && parameters.SaveEscaped) {
+        escapedRays = std::make_unique<std::ofstream>("escaped.ray", std::ios::out | std::ios::trunc);
+        *escapedRays << "Entitylist\n";
+        statistics.escapedRays = escapedRays.get();
+    }
+    const unsigned sourceCount = static_cast<unsigned>(model.sources.size());
+    for (unsigned i = 0; i < sourceCount; ++i)
+        if (traceSource(i, pyramids)) break;
+    if (escapedRays) {
+        *escapedRays << "End\n";
+        escapedRays->flush();
+        statistics.escapedRays = nullptr;
+        escapedRays.reset();
+    }
+    windowSystem().beep(Beep::Stop);
+    ready = false;
+    return true;
+}
+
+// Traces the pyramids of source index; answers true when the run was cancelled.
+bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
+    const RunParameters& run = parameters;
+    PlacedSource& source = model.sources[index];
+    const std::uint32_t t0 = windowSystem().clockMs();
+    PyramidGenerator generator;
+    generator.start(source.axis.origin, run.Level, index == 0 && run.balloon);
+    statistics.escapedCount = 0;
+    statistics.edgeHitCount = 0;
+    // Without SaveAll the sums and the receivers keep what the earlier sources left.
+    if (index == 0 || run.SaveAll) {
+        statistics.clearSums();
+        microphones().clearAll();
+    }
+    setDirectDelays(source);
+    if (run.HitLevel >= 0) HitsFile::open(index);
+    const unsigned sourceCount = static_cast<unsigned>(model.sources.size());
+    monitor.showSource(source.speaker->name.str(), static_cast<int>(index), static_cast<int>(sourceCount));
+    showStatus("Tracing ...");
+    monitor.statusBox->setItemText(StatusItem::pyramidTotal, formatText("%ld", static_cast<long>(pyramids)));
+    monitor.startSource(pyramids);
+    std::uint32_t done = 0;
+    bool cancelled = false;
+    while (generator.count() > 0 && !cancelled) {
+        traceBatch(generator, source, done);
+        cancelled = monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
+    }
+    if (run.HitLevel >= 0) HitsFile::close();
+    source.processingTime = static_cast<std::int32_t>(windowSystem().clockMs() - t0);
+    bool save = run.SaveAll || index + 1 == sourceCount;
+    if (cancelled) save = confirm("Do you want to save partial results anyway?");
+    if (save) saveResults(index, pyramids);
+    generator.finish();
+    return cancelled;
+}
+
+// Every receiver gets the delay of this source's direct sound; each
+// iteration touches its own receiver only.
+void RayManager::setDirectDelays(const PlacedSource& source) {
+    MicrophoneList& list = microphones();
+    const int count = static_cast<int>(list.receiverCount());
+    const double speed = parameters.SoundSpeed;
+#pragma omp parallel for schedule(static)
+    for (int r = count; r >= 1; --r) {
+        Microphone* microphone = list.at(r);
+        if (microphone) microphone->response.setDirectDelay(distance(source.axis.origin, microphone->axis.origin) / speed);
+    }
+}
+
+// Up to 16 pyramids, traced one at a time by whichever thread is free. With
+// one thread the pyramid is traced in place, without the heap.
+void RayManager::traceBatch(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
+    if (parameters.OpenMP < 2) {
+        const PyramidSeed& seed = generator.next();
+        Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
+        tracePyramid(p);
+        ++done;
+        return;
+    }
+    std::array<std::unique_ptr<Pyramid>, batchSize> batch;
+    int k = 0;
+    while (k < batchSize && generator.count() > 0) {
+        const PyramidSeed& seed = generator.next();
+        batch[k++] = std::make_unique<Pyramid>(seed, source.radiatedEnergy(seed.section.axis));
+    }
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int j = 0; j < k; ++j) tracePyramid(*batch[j]);
+    done += static_cast<std::uint32_t>(k);
+}
+
+void RayManager::saveResults(unsigned index, std::uint32_t pyramids) {
+    const double n = statistics.reflectionCount;
+    double meanFreePath = 1e12, deviation = 0;
+    if (n != 0) {
+        meanFreePath = statistics.pathSum / n;
+        // Rounding can take the variance of equal legs a hair below zero.
+        deviation = std::sqrt(std::max(0.0, statistics.pathSquareSum / n - meanFreePath * meanFreePath));
+    }
+    writeResults(index, meanFreePath, deviation, n / pyramids);
+}
+
+void RayManager::writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation,
+                              double meanHistory) {
+    ::writeResults(model, RunStatistics{sourceIndex, statistics.escapedCount, statistics.edgeHitCount, meanFreePath,
+                                        standardDeviation, meanHistory, monitor.totalElapsedText()});
 }

@@ -4,12 +4,16 @@
 #include <memory>
 
 #include "model/Model.h"
+#include "tracing/TraceStatistics.h"
 #include "ui/RunMonitor.h"
 
-/// The tracing manager: prepares a run (log, status box, threads, model) and holds its statistics.
+class PyramidGenerator;
+
+/// The tracing manager: prepares a run (log, status box, threads, model,
+/// materials), runs it source by source and writes the results.
 class RayManager {
 public:
-    /// Opens the log, fixes the thread count, shows the status box and opens the model.
+    /// Opens the log, fixes the thread count, shows the status box and loads the model.
     /// Afterwards ready tells whether the run may start.
     RayManager();
     /// Closes the status box and writes the stop line of the log.
@@ -17,15 +21,24 @@ public:
     RayManager(const RayManager&) = delete;
     RayManager& operator=(const RayManager&) = delete;
 
+    /// Traces every source and writes the results when due; answers true.
+    bool run();
+    /// Traces one pyramid and its clones (called from the worker threads).
+    void tracePyramid(Pyramid& p);
+    /// Writes the results of source i (or of all sources so far) with the statistics of the run.
+    void writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation, double meanHistory);
+
     Model model;
     bool ready = false;
     RunMonitor monitor;
-    double pathSum = 0;
-    double pathSquareSum = 0;
-    double reflectionCount = 0;
-    std::uint32_t escapedCount = 0;
-    std::uint32_t edgeHitCount = 0;
+    TraceStatistics statistics;
     std::unique_ptr<std::ofstream> escapedRays;
+
+private:
+    bool traceSource(unsigned index, std::uint32_t pyramids);
+    void setDirectDelays(const PlacedSource& source);
+    void traceBatch(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
+    void saveResults(unsigned index, std::uint32_t pyramids);
 };
 
 /// The worker thread count in force for a requested count on a machine of processors:

@@ -19,5 +19,6 @@ int main(int argc, char** argv) {
     }
     if (!parameters.parse(arguments)) return 0;
     RayManager manager;
+    if (manager.ready) manager.run();
     return 0;
 }

@@ -1,0 +1,352 @@
+#include "results/ResultsFile.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <system_error>
+#include <unistd.h>
+
+#include "acoustics/MicrophoneList.h"
+#include "foundation/TConfig.h"
+#include "foundation/TFilename.h"
+#include "run/RunParameters.h"
+#include "ui/Format.h"
+#include "ui/Messages.h"
+#include "ui/WindowSystem.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A results file must stay readable by its own reader (and by spreadsheets):
+// a value that is not finite (a standard deviation of a rounding-negative
+// variance, a lateral ratio over a denormal early energy) is written as 0.
+double writable(double value) { return std::isfinite(value) ? value : 0.0; }
+
+// " %g" of one value. to_chars with the general format and precision 6 is
+// printf's %g in the "C" locale, without the locale lookup of every call:
+// a large response has millions of these.
+void appendG(std::string& line, double value) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, writable(value), std::chars_format::general, 6);
+    line += ' ';
+    line.append(text, result.ptr);
+}
+
+const char* onOff(bool value) { return value ? "On" : "Off"; }
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string fileNamePart(const std::string& name) { return TFilename(name).fileNamePart(); }
+
+bool existsAsFile(const fs::path& name) {
+    std::error_code error;
+    return fs::exists(name, error) && !fs::is_directory(name, error);
+}
+
+// The revision of an earlier results file plus 1; 1 when it has none. A
+// value beyond the int range (or not a number at all) starts again at 1
+// rather than overflow.
+int nextRevision(const std::string& name) {
+    TConfig config(name);
+    if (!config.selectParagraph("File")) return 1;
+    const int i = config.find("Revision");
+    if (i < 0) return 1;
+    const double next = std::trunc(std::strtod(config.value(i).c_str(), nullptr) + 1);
+    if (!(next >= std::numeric_limits<int>::min() && next <= std::numeric_limits<int>::max())) return 1;
+    return static_cast<int>(next);
+}
+
+// The date and time of the [File] section: the window system's local time
+// (ctime form), so that the file and the log agree; the C library's clock
+// when that text cannot be parsed.
+void currentDateAndTime(std::string& date, std::string& time) {
+    std::tm when{};
+    const std::string now = windowSystem().localTime();
+    if (!strptime(now.c_str(), "%a %b %d %H:%M:%S %Y", &when)) {
+        const std::time_t seconds = std::time(nullptr);
+        localtime_r(&seconds, &when);
+    }
+    char text[64];
+    std::strftime(text, sizeof text, "%b %d %Y", &when);
+    date = text;
+    std::strftime(text, sizeof text, "%H:%M:%S", &when);
+    time = text;
+}
+
+// 8 << Level in 32-bit unsigned arithmetic (which wraps to 0 from Level 29
+// on); the all-bits-set Level generates no pyramids and counts one.
+std::uint32_t pyramidsTraced(std::uint32_t level) {
+    if (level == UINT32_MAX) return 1;
+    return level >= 29 ? 0 : std::uint32_t{8} << level;
+}
+
+void writeFileSection(std::ostream& out, const std::string& name, int revision) {
+    std::string date, time;
+    currentDateAndTime(date, time);
+    out << "[File]\n";
+    out << "Name     = " << fileNamePart(name) << '\n';
+    out << "Revision = " << revision << '\n';
+    out << "Author   = " << parameters.author << '\n';
+    out << "Date     = " << date << '\n';
+    out << "Time     = " << time << '\n';
+    out << '\n';
+}
+
+void writeModelSection(std::ostream& out, const Model& model) {
+    out << "[Model]\n";
+    out << "Name          = " << parameters.modelFile.str() << '\n';
+    out << "Microphones   = " << microphones().receiverCount() << '\n';
+    out << "Sources       = " << model.sources.size() << '\n';
+    out << "Walls         = " << model.count() << '\n';
+    out << "Obstructing   = " << model.obstructingCount << '\n';
+    out << "Monopermeable = " << model.monopermeableCount() << '\n';
+    out << '\n';
+}
+
+void writeSourceSection(std::ostream& out, const Model& model, std::size_t j) {
+    out << "[Source]\n";
+    model.sources[j].writeDescription(out);
+    out << "Code       = " << letterCode(static_cast<std::uint32_t>(j + 1)) << '\n';
+    out << "Number     = " << j + 1 << " of " << model.sources.size() << '\n';
+    out << '\n';
+}
+
+void writeStatisticsSection(std::ostream& out, const RunStatistics& statistics) {
+    out << "[Statistics]\n";
+    out << "Pyramids traced    = " << pyramidsTraced(parameters.Level) << '\n';
+    out << "Mean free path     = " << writable(statistics.meanFreePath) << " m\n";
+    out << "Standard deviation = " << writable(statistics.standardDeviation) << " m\n";
+    out << "Mean history       = " << writable(statistics.meanHistory) << " reflections\n";
+    out << "Pyramids escaped   = " << statistics.escapedCount << '\n';
+    out << "Edges hit          = " << statistics.edgeHitCount << '\n';
+    out << "Processing time    = " << statistics.processingTime << '\n';
+    out << '\n';
+}
+
+// Every section of the file, in order, to an open stream.
+void writeSections(std::ostream& out, const Model& model, const RunStatistics& statistics, const std::string& name,
+                   int revision) {
+    writeVersion(out);
+    writeFileSection(out, name, revision);
+    writeModelSection(out, model);
+    if (parameters.SaveAll) {
+        // A source index beyond the model (none can come from a run) writes no [Source] section.
+        if (statistics.sourceIndex < model.sources.size()) writeSourceSection(out, model, statistics.sourceIndex);
+    } else {
+        for (std::size_t j = 0; j < model.sources.size(); ++j) writeSourceSection(out, model, j);
+    }
+    writeStatisticsSection(out, statistics);
+    writeMicrophones(out);
+}
+
+// Pushes a closed file's data to the disk, so that the rename that publishes
+// it never exposes an empty file after a crash of the machine either.
+void syncToDisk(const std::string& name) {
+    const int fd = ::open(name.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Makes the backup a copy of the results file without ever removing the
+// results name: a hard link (or, where links are not supported, a copy) under
+// a temporary name is renamed over the backup name, which replaces an earlier
+// backup in one step. Failures leave things as they were and are not reported.
+void makeBackup(const std::string& name, const std::string& backupName) {
+    const std::string staging = backupName + ".tmp";
+    std::error_code error;
+    fs::remove(staging, error);
+    fs::create_hard_link(name, staging, error);
+    if (error) {
+        error.clear();
+        fs::copy_file(name, staging, fs::copy_options::overwrite_existing, error);
+        if (error) {
+            fs::remove(staging, error);
+            return;
+        }
+    }
+    fs::rename(staging, backupName, error);
+    if (error) fs::remove(staging, error);
+}
+
+}  // namespace
+
+std::string sourceCode(unsigned sourceIndex) {
+    std::string code = "___";
+    // Past 26 · 26 sources the middle character leaves the alphabet and is
+    // taken modulo 256, as the names of earlier runs were formed.
+    if (sourceIndex >= 26) code[1] = static_cast<char>(static_cast<unsigned char>(96 + sourceIndex / 26));
+    code[2] = static_cast<char>('a' + sourceIndex % 26);
+    return code;
+}
+
+std::string withExtension(const std::string& name, const std::string& extension) {
+    std::string result = name;
+    const std::size_t dot = result.rfind('.');
+    // A dot directly before a separator ("..\room") belongs to a folder, not
+    // to an extension; any other last dot starts one, even in a folder name.
+    if (dot != std::string::npos && (dot + 1 == result.size() || !isSeparator(result[dot + 1]))) result.erase(dot);
+    return result + '.' + extension;
+}
+
+std::string resultsFileName(unsigned sourceIndex) {
+    return withExtension(parameters.modelFile.str(), parameters.SaveAll ? sourceCode(sourceIndex) : "___");
+}
+
+std::string hitsFileName(unsigned sourceIndex) {
+    std::string name = resultsFileName(sourceIndex);
+    name[name.size() - 3] = '@';
+    return name;
+}
+
+void writeVersion(std::ostream& out) {
+    char version[16];
+    std::snprintf(version, sizeof version, "%d", resultsProgramVersion);
+    out << "[Version]\n";
+    out << "Program = " << programTitle << '\n';
+    out << "Version = " << version << '\n';
+    out << "Author  = Quarlen\n";
+    // The compiler's build date and time have exactly the forms "Dec  6 2016" and "12:16:07".
+    out << "Date    = " << __DATE__ << '\n';
+    out << "Time    = " << __TIME__ << '\n';
+    out << '\n';
+}
+
+void writeParameters(std::ostream& out) {
+    const RunParameters& p = parameters;
+    out.precision(15);
+    const char* history = p.History == -1 ? "Time dependent" : p.History == 0 ? "Direct wave" : "Reflection";
+    char format[16];
+    std::snprintf(format, sizeof format, "%.1f", 1.2);
+    out << "[Parameters]\n";
+    out << "Level             = " << p.Level << '\n';
+    out << "Time              = " << writable(p.Time) << " s\n";
+    out << "Precision         = " << writable(p.Precision) << " s\n";
+    out << "History           = " << p.History << ' ' << history << (p.History > 1 ? "s" : "") << '\n';
+    out << "Humidity          = " << writable(p.Humidity) << " %\n";
+    // The degree sign is the single byte 0xB0 of the Latin-1 code page the file has always used.
+    out << "Temperature       = " << writable(p.Temperature) << " \xB0" "C\n";
+    out << "SoundSpeed        = " << writable(p.SoundSpeed) << " m/s\n";
+    out << "Alfa              = " << writable(p.Alfa) << '\n';
+    out << "Beta              =  " << writable(p.Beta) << '\n';
+    out << "Diffraction       = " << p.Diffraction << '\n';
+    out << "Diffusion         = " << onOff(p.Diffusion) << '\n';
+    out << "DiffusionMode     = " << p.DiffusionMode << '\n';
+    out << "AlwaysObstructing = " << onOff(p.AlwaysObstructing) << '\n';
+    out << "Format            = " << format << '\n';
+    out << "SaveEscaped       = " << onOff(p.SaveEscaped) << '\n';
+    out << "HitLevel          = " << p.HitLevel << '\n';
+    out << "RandomizeAfter    = " << p.RandomizeAfter << '\n';
+    out << "SaveAll           = " << onOff(p.SaveAll) << '\n';
+    out << "CrackTolerance    = " << writable(p.CrackTolerance) << '\n';
+    out << "OpenMP            = " << p.OpenMP << '\n';
+    out << '\n';
+}
+
+void writeMicrophones(std::ostream& out) {
+    writeParameters(out);
+    MicrophoneList& list = microphones();
+    // Slot 0 is written too when job mode has put a microphone there.
+    const int last = static_cast<int>(list.receiverCount());
+    for (int k = 0; k <= last; ++k) {
+        const Microphone* microphone = list.at(k);
+        if (!microphone) continue;
+        out << "[Microphone_" << k << "]\n";
+        writeMicrophone(out, *microphone);
+    }
+    out << "[End]\n";
+}
+
+void writeMicrophone(std::ostream& out, const Microphone& microphone) {
+    const ImpulseResponse& response = microphone.response;
+    if (response.earliestDirectDelay == 0) showWarning("Direct wave = 0");
+    const Line& axis = microphone.axis;
+    out << " Position = " << writable(axis.origin.x) << ' ' << writable(axis.origin.y) << ' ' << writable(axis.origin.z)
+        << ' ' << writable(axis.x) << ' ' << writable(axis.y) << ' ' << writable(axis.z) << '\n';
+    out << " Direct Wave = " << writable(response.earliestDirectDelay) << " s\n";
+
+    // The lateral sums become ratios to the early energy of their band; a
+    // band without early energy has nothing to relate them to and keeps them.
+    const auto& lateral = microphone.lateral;
+    const char* captions[3] = {" LFC =", " LE  =", " LF  ="};
+    std::string line;
+    for (int group = 1; group <= 3; ++group) {
+        line = captions[group - 1];
+        for (int b = 0; b < bandCount; ++b) {
+            const float early = lateral[b];
+            const float sum = lateral[group * bandCount + b];
+            appendG(line, early > 0 ? sum / early : sum);
+        }
+        line += '\n';
+        out << line;
+    }
+
+    out << " Impulse response =\n";
+    for (std::uint32_t k = 0; k <= response.classCount; ++k) {
+        line.clear();
+        for (float energy : response.row(k)) appendG(line, energy);
+        line += '\n';
+        out << line;
+    }
+    out << '\n';
+}
+
+// The file is replaced in steps that each leave a complete results file under
+// its name, so that a kill at any moment loses neither the old results nor
+// the new ones once written:
+//   1. the new file is written whole under a temporary name beside it, then
+//      flushed, closed and synced;
+//   2. the old file gets a second name, the backup (a hard link or a copy,
+//      renamed over any earlier backup), while keeping its own;
+//   3. the temporary file is renamed over the results name, which swaps the
+//      old file for the new one in one step.
+// A file that cannot be written (no such folder, no space, a folder of that
+// name) is reported with "Can't write results file %s"; the old file, if
+// any, then stays as it was and the run goes on.
+bool writeResults(const Model& model, const RunStatistics& statistics) {
+    const std::string name = resultsFileName(statistics.sourceIndex);
+    showStatus("Writing %s", fileNamePart(name).c_str());
+    pumpMessages();
+
+    int revision = 1;
+    const bool hadFile = existsAsFile(name);
+    if (hadFile) revision = nextRevision(name);
+
+    const std::string temporary = name + ".tmp";
+    bool written = false;
+    {
+        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
+        if (out.is_open()) {
+            writeSections(out, model, statistics, name, revision);
+            out.close();
+            written = !out.fail();
+        }
+    }
+    if (written) syncToDisk(temporary);
+
+    std::error_code error;
+    if (written) {
+        if (hadFile) makeBackup(name, withExtension(name, "bak"));
+        fs::rename(temporary, name, error);
+        written = !error;
+    }
+    if (!written) {
+        fs::remove(temporary, error);
+        showError("Can't write results file %s", name.c_str());
+        return false;
+    }
+
+    if (parameters.HitLevel >= 0) {
+        showStatus("Saving hits ...");
+        pumpMessages();
+    }
+    return true;
+}

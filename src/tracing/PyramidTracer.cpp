@@ -1,0 +1,117 @@
+#include "tracing/PyramidTracer.h"
+
+#include <algorithm>
+
+#include "model/MaterialLibrary.h"
+#include "model/Model.h"
+#include "run/RunParameters.h"
+#include "tracing/EnergyModel.h"
+#include "tracing/TraceStatistics.h"
+
+void PyramidTracer::trace(Pyramid& p) {
+    queue_[0] = &p;
+    for (Pyramid* q = &p; q;) {
+        while (step(*q)) {
+        }
+        statistics_.finished(*q);
+        clones_[readIndex_].reset();
+        queue_[readIndex_] = nullptr;
+        readIndex_ = (readIndex_ + 1) % queueSize;
+        q = queue_[readIndex_];
+    }
+}
+
+bool PyramidTracer::step(Pyramid& q) {
+    const RunParameters& run = parameters;
+    const bool cloning = q.order <= run.CloneLevel && !queue_[writeIndex_];
+    const BandEnergies savedEnergy = q.energy;
+    Face* monopermeable = nullptr;
+    const int n = model_.traceLeg(q, monopermeable);
+    if (n == 0) {
+        statistics_.escaped(q.ray);
+        return false;
+    }
+    if (n > 1) statistics_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
+    const bool over = run.History < 0 ? q.pathLength / run.SoundSpeed >= run.Time : q.order - 1 >= run.History;
+    if (over) return false;
+    // Four legs adding up to a centimetre: the pyramid is trapped in a corner.
+    if (stuck(q.lastLeg)) {
+        statistics_.edgeHit(1, q.ray.origin);
+        return false;
+    }
+    if (cloning) makeClone(q, monopermeable, savedEnergy);
+    reflect(q, n);
+    return true;
+}
+
+bool PyramidTracer::stuck(double lastLeg) {
+    recentLegs_[legIndex_] = lastLeg;
+    legIndex_ = (legIndex_ + 1) % 4;
+    return recentLegs_[0] + recentLegs_[1] + recentLegs_[2] + recentLegs_[3] <= 0.01;
+}
+
+void PyramidTracer::reflect(Pyramid& q, int faces) {
+    const RunParameters& run = parameters;
+    if (faces == 1 && run.RandomizeAfter >= 0 && q.order >= run.RandomizeAfter) {
+        randomizedReflection(q, q.lastFace->plane);
+        return;
+    }
+    if (faces == 1)
+        q.reflect(q.lastFace->plane);
+    else
+        q.retroReflect();
+    q.startLegAtHitPoint();
+}
+
+namespace {
+float smallestTransmissionLoss(unsigned material) {
+    const auto& row = materials().transmissionLossOf(material);
+    return *std::min_element(row.begin(), row.end());
+}
+}  // namespace
+
+// A clone reflects off the monopermeable face the pyramid passed, or goes on
+// through an obstructing face of low transmission loss; it starts from the
+// energy the pyramid had before the leg.
+void PyramidTracer::makeClone(const Pyramid& q, Face* monopermeable, const BandEnergies& savedEnergy) {
+    Face* face = nullptr;
+    Coord point;
+    auto clone = std::make_unique<Pyramid>(q.clone());
+    if (monopermeable) {
+        const Line& leg = clone->ray;
+        const Plane& plane = monopermeable->plane;
+        const double legLength = plane.signedDistance(leg.origin) / -dot(leg.direction(), plane.normal());
+        point = leg.origin + legLength * leg.direction();
+        face = monopermeable;
+        // The clone's path is the pyramid's path up to the leg start, plus the
+        // part of the leg up to the monopermeable face.
+        clone->pathLength += legLength - q.lastLeg;
+        clone->pathLengthSquares += legLength * legLength - q.lastLeg * q.lastLeg;
+        clone->lastLeg = legLength;
+    } else if (q.lastFace && (q.lastFace->flags & FaceFlag::obstructing) &&
+               smallestTransmissionLoss(q.lastFace->material) < 60) {
+        clone->ray = Line(q.hitPoint, q.section.axis);
+        Face* faces[4] = {};
+        Face* passed = nullptr;
+        double d = 1e12;
+        if (model_.findHit(*clone, point, d, faces, passed) != 1 || passed) return;
+        face = faces[0];
+        clone->lastLeg = d;
+        clone->pathLength += d;
+        clone->pathLengthSquares += d * d;
+    } else {
+        return;
+    }
+    clone->energy = savedEnergy;
+    applyAbsorption(clone->energy, face->material);
+    clone->historyCount = static_cast<std::uint32_t>(std::clamp(clone->order - 1, 0, 16));
+    clone->hitPoint = point;
+    clone->lastFace = face;
+    clone->record(face->number, point);
+    clone->reflect(face->plane);
+    clone->startLegAtHitPoint();
+    if (queue_[writeIndex_]) return;
+    queue_[writeIndex_] = clone.get();
+    clones_[writeIndex_] = std::move(clone);
+    writeIndex_ = (writeIndex_ + 1) % queueSize;
+}

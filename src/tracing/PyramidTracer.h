@@ -1,0 +1,40 @@
+#pragma once
+#include <array>
+#include <memory>
+
+#include "acoustics/Bands.h"
+#include "tracing/Pyramid.h"
+
+class Model;
+class Face;
+struct TraceStatistics;
+
+/// Follows one pyramid through the model, and the clones it spawns, until
+/// each escapes, runs out of time or reflections, or gets stuck.
+///
+/// One tracer per call: its clone queue and recent legs are the calling
+/// thread's own; shared sums go through TraceStatistics' locks.
+class PyramidTracer {
+public:
+    PyramidTracer(const Model& model, TraceStatistics& statistics) : model_(model), statistics_(statistics) {}
+
+    /// Traces p (left in its final state, still the caller's) and then its clones, first in first out.
+    void trace(Pyramid& p);
+
+private:
+    /// One leg and what follows it; false when q has finished.
+    bool step(Pyramid& q);
+    bool stuck(double lastLeg);
+    void makeClone(const Pyramid& q, Face* monopermeable, const BandEnergies& savedEnergy);
+    void reflect(Pyramid& q, int faces);
+
+    static constexpr int queueSize = 16;
+    const Model& model_;
+    TraceStatistics& statistics_;
+    std::array<Pyramid*, queueSize> queue_{};
+    std::array<std::unique_ptr<Pyramid>, queueSize> clones_{};
+    int writeIndex_ = 1;
+    int readIndex_ = 0;
+    std::array<double, 4> recentLegs_{1e12, 1e12, 1e12, 1e12};
+    int legIndex_ = 0;
+};

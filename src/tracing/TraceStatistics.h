@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <ostream>
+
+#include "geometry/Line.h"
+
+struct Pyramid;
+
+/// What the tracing of a source adds up over its pyramids: path sums, escapes
+/// and edge hits, and the escaped-rays file while it is open.
+///
+/// Worker threads update it only through these functions, each under its
+/// named lock (the escape lock and the statistics lock, never nested).
+struct TraceStatistics {
+    double pathSum = 0;
+    double pathSquareSum = 0;
+    double reflectionCount = 0;
+    std::uint32_t escapedCount = 0;
+    std::uint32_t edgeHitCount = 0;
+    /// The escaped-rays file, or null.
+    std::ostream* escapedRays = nullptr;
+
+    /// A pyramid left the model along ray.
+    void escaped(const Line& ray);
+    /// A central ray met extra faces at the same distance (an edge or corner), or a pyramid got stuck (extra 1).
+    void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
+    /// Adds a finished pyramid's path to the sums.
+    void finished(const Pyramid& p);
+    /// Clears the path sums.
+    void clearSums();
+};
