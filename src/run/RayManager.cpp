@@ -47,9 +47,10 @@ bool RayManager::run() {
         ready = false;
         return true;
     }
-    if (parameters.Diffraction != 0)
-        reportWarning("Diffraction is not computed in this version: receivers behind obstructions get only the "
-                      "sound that passes through them");
+    if (parameters.Diffraction >= 3)
+        reportWarning("The section methods of diffraction (Diffraction %u) are not available in this version: "
+                      "the edge method is used instead",
+                      static_cast<unsigned>(parameters.Diffraction));
     if (pyramids != 1 && parameters.SaveEscaped) {
         escapedRays = std::make_unique<std::ofstream>("escaped.ray", std::ios::out | std::ios::trunc);
         *escapedRays << "Entitylist\n";

@@ -1,16 +1,26 @@
 #pragma once
+#include <cstdint>
+
 #include "acoustics/Bands.h"
+#include "geometry/Vector.h"
 
 class Model;
 class Face;
 struct Pyramid;
 struct ObstructionList;
 
-/// Sound bent around the edges of the obstructions between a leg's start and a receiver inside the pyramid.
-///
-/// This is where diffracted arrivals are recorded. Diffraction is not
-/// computed in this version: the call records nothing and answers false, so
-/// a receiver behind obstructions gets only what passes through them (the run
-/// says so when Diffraction is set). Answers whether an arrival was recorded.
+/// Sound bent around the edges of the obstructions between a leg's start and
+/// a receiver inside the pyramid: paths over one or two edges of the first
+/// obstruction, and around the corners of open holes and doors in its wall.
+/// Answers whether an arrival was recorded.
 bool diffract(const Model& model, Pyramid& p, unsigned microphone, const ObstructionList& obstructions,
               const BandEnergies& energy, const Face* monopermeable);
+
+/// Offers the arrival of a diffracted path through points (on the edges of the faces numbered faceNumbers)
+/// to the microphone, attenuated for its detour; answers whether it was recorded.
+bool recordDiffractedPath(Pyramid& p, unsigned microphone, const BandEnergies& energy, int pointCount,
+                          const Coord* points, const std::uint32_t* faceNumbers);
+
+/// The Kurze-Anderson barrier attenuation, in energy, of a path of legs a and b around an edge
+/// against the direct distance: zero energy when the path makes no detour.
+BandEnergies barrierAttenuation(const BandEnergies& energy, double direct, double a, double b);
