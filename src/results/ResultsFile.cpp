@@ -1,17 +1,17 @@
 #include "results/ResultsFile.h"
 
+#include "results/SafeFile.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <ostream>
 #include <system_error>
-#include <unistd.h>
 
 #include "acoustics/MicrophoneList.h"
 #include "foundation/TConfig.h"
@@ -145,36 +145,6 @@ void writeSections(std::ostream& out, const Model& model, const RunStatistics& s
     }
     writeStatisticsSection(out, statistics);
     writeMicrophones(out);
-}
-
-// Pushes a closed file's data to the disk, so that the rename that publishes
-// it never exposes an empty file after a crash of the machine either.
-void syncToDisk(const std::string& name) {
-    const int fd = ::open(name.c_str(), O_RDONLY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Makes the backup a copy of the results file without ever removing the
-// results name: a hard link (or, where links are not supported, a copy) under
-// a temporary name is renamed over the backup name, which replaces an earlier
-// backup in one step. Failures leave things as they were and are not reported.
-void makeBackup(const std::string& name, const std::string& backupName) {
-    const std::string staging = backupName + ".tmp";
-    std::error_code error;
-    fs::remove(staging, error);
-    fs::create_hard_link(name, staging, error);
-    if (error) {
-        error.clear();
-        fs::copy_file(name, staging, fs::copy_options::overwrite_existing, error);
-        if (error) {
-            fs::remove(staging, error);
-            return;
-        }
-    }
-    fs::rename(staging, backupName, error);
-    if (error) fs::remove(staging, error);
 }
 
 }  // namespace
@@ -316,30 +286,12 @@ bool writeResults(const Model& model, const RunStatistics& statistics) {
     showStatus("Writing %s", fileNamePart(name).c_str());
     pumpMessages();
 
-    int revision = 1;
-    const bool hadFile = existsAsFile(name);
-    if (hadFile) revision = nextRevision(name);
+    const int revision = existsAsFile(name) ? nextRevision(name) : 1;
 
-    const std::string temporary = name + ".tmp";
-    bool written = false;
-    {
-        std::ofstream out(temporary, std::ios::out | std::ios::trunc);
-        if (out.is_open()) {
-            writeSections(out, model, statistics, name, revision);
-            out.close();
-            written = !out.fail();
-        }
-    }
-    if (written) syncToDisk(temporary);
-
-    std::error_code error;
-    if (written) {
-        if (hadFile) makeBackup(name, withExtension(name, "bak"));
-        fs::rename(temporary, name, error);
-        written = !error;
-    }
+    const bool written = writeFileSafely(
+        name, [&](std::ostream& out) { writeSections(out, model, statistics, name, revision); },
+        withExtension(name, "bak"));
     if (!written) {
-        fs::remove(temporary, error);
         showError("Can't write results file %s", name.c_str());
         return false;
     }

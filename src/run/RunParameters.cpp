@@ -154,6 +154,11 @@ bool RunParameters::readSettings(std::string_view name) {
 
     TConfig config(file.str());
     config.selectParagraph("Parameters");
+    applySettings(config);
+    return true;
+}
+
+void RunParameters::applySettings(const TConfig& config) {
     auto text = [&config](const char* key, const char* fallback) -> std::string {
         const int i = config.find(key);
         return i < 0 ? std::string(fallback) : config.value(i);
@@ -186,7 +191,6 @@ bool RunParameters::readSettings(std::string_view name) {
     OpenMP = low16(integer("OpenMP", "1"));
     AlwaysObstructing = boolean("AlwaysObstructing", "0");
     author = "Quarlen";
-    return true;
 }
 
 // The settings beside the model: its own .ini, else tolveno.ini in its

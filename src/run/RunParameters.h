@@ -56,6 +56,8 @@ struct RunParameters {
     bool acceptModelFile(std::string_view name);
     /// Reads one settings file ("" means "tolveno.ini"); true when it was read.
     bool readSettings(std::string_view name = "");
+    /// Sets every settings key from the paragraph selected in config (a missing key takes its default).
+    void applySettings(const class TConfig& config);
     /// Sets the temperature and the sound speed that follows from it.
     void setTemperature(double celsius);
     /// Derives the air absorption of every band from the humidity.

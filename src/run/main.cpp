@@ -1,9 +1,9 @@
 #include <string>
 #include <vector>
 
+#include "results/JobMode.h"
 #include "run/RayManager.h"
 #include "run/RunParameters.h"
-#include "ui/Messages.h"
 #include "ui/WindowSystem.h"
 
 int main(int argc, char** argv) {
@@ -13,8 +13,7 @@ int main(int argc, char** argv) {
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + argument;
     if (commandLine.find(".job") != std::string::npos) {
-        showWarning("Adding impulse responses with a job file is not available in this version: %s",
-                    commandLine.c_str());
+        runJob(commandLine);
         return 0;
     }
     if (!parameters.parse(arguments)) return 0;

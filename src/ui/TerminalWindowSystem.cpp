@@ -77,7 +77,7 @@ void TerminalWindowSystem::drawPanel(const std::vector<std::string>& lines) {
 void TerminalWindowSystem::printPlain(const WindowState& state) {
     std::vector<std::pair<std::string, std::string>> lines;
     if (state.templateName == "WaitBox") {
-        lines = {{"caption", state.caption}, {"file", "Adding " + itemText(topWindow(), WaitItem::fileName, 4096)}};
+        lines = {{"caption", state.caption}, {"file", itemText(topWindow(), WaitItem::fileName, 4096)}};
     } else {
         lines = {{"caption", state.caption},
                  {"parameters", parameterLine(state)},

@@ -63,11 +63,21 @@ TEST_F(ProgramTest, HugeArgumentsAreHandled) {
     EXPECT_EQ(outcome.errors, "Error: " + usageText());
 }
 
-TEST_F(ProgramTest, JobFilesAreNotTracedYet) {
+TEST_F(ProgramTest, AJobAddsTheResultsOfTwoRuns) {
+    EXPECT_EQ(run("sum.job").errors, "Error: Can't find file sum.job\n");
+    // Two runs of the same model, the second source alone, then their sum.
+    writeFile("room.ray", "EntityList\n Source 0 0 0 1 0 0 0 none.spk\n Receiver 3 4 0 0 0 0\nEnd\n");
+    writeFile("room.ini", "[Parameters]\nLevel=1\nTime=0.05\nPrecision=0.001\nSaveAll=1\nOpenMP=1\n");
+    ASSERT_EQ(run("room").status, 0);
+    ASSERT_TRUE(std::filesystem::exists("room.__a"));
+    writeFile("sum.job", "\nroom\nroom.__a\nroom.__a, 10, 0\n");
     const Outcome outcome = run("sum.job");
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.errors.rfind("Warning: ", 0), 0u) << outcome.errors;
-    EXPECT_FALSE(std::filesystem::exists("tolveno.log"));
+    // SaveAll came in from the first file's parameters: the sum is named for index 65535.
+    const std::string sum = readFile("room._8p");
+    ASSERT_FALSE(sum.empty()) << outcome.errors;
+    EXPECT_NE(sum.find("[Microphone_1]"), std::string::npos);
+    EXPECT_EQ(sum.find("nan"), std::string::npos);
 }
 
 TEST(ThreadCountTest, ZeroOrTooManyMeansAllProcessors) {
