@@ -10,6 +10,7 @@
 #include "run/RunParameters.h"
 #include "tracing/PyramidGenerator.h"
 #include "tracing/PyramidTracer.h"
+#include "tracing/section/SectionDrawing.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Messages.h"
 
@@ -47,10 +48,7 @@ bool RayManager::run() {
         ready = false;
         return true;
     }
-    if (parameters.Diffraction >= 3)
-        reportWarning("The section methods of diffraction (Diffraction %u) are not available in this version: "
-                      "the edge method is used instead",
-                      static_cast<unsigned>(parameters.Diffraction));
+    SectionDrawing::resetCount();
     if (pyramids != 1 && parameters.SaveEscaped) {
         escapedRays = std::make_unique<std::ofstream>("escaped.ray", std::ios::out | std::ios::trunc);
         *escapedRays << "Entitylist\n";

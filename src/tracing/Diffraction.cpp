@@ -9,6 +9,7 @@
 #include "results/HitsFile.h"
 #include "run/RunParameters.h"
 #include "tracing/Pyramid.h"
+#include "tracing/section/SectionDiffraction.h"
 
 namespace {
 const double sqrt10 = std::sqrt(10.0);
@@ -224,9 +225,13 @@ bool diffract(const Model& model, Pyramid& p, unsigned microphone, const Obstruc
     bool recorded = false;
     if (std::fabs(across) >= 1e-6) {
         const Coord crossing = start + (first->plane.signedDistance(start) / -across) * u;
-        // The section methods, for Diffraction of 3 and more, are not computed
-        // in this version: every leg takes the edge method.
-        recorded = paths.overEdges(*first, crossing, monopermeable);
+        // Outdoors, over barriers and buildings, the section through the leg
+        // start and the receiver finds paths over several obstacles; reflected
+        // legs of higher order and steep paths keep to the edges of the first one.
+        if (parameters.Diffraction >= 3 && p.order <= 1 && std::fabs(u.z) < 0.95)
+            recorded = sectionDiffraction(model, p, microphone, obstructions, energy, monopermeable);
+        else
+            recorded = paths.overEdges(*first, crossing, monopermeable);
     }
     if (parameters.Diffraction > 0 && parameters.Diffraction < 3) recorded = paths.throughOpenings(*first) || recorded;
     return recorded;

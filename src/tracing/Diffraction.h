@@ -11,7 +11,8 @@ struct ObstructionList;
 
 /// Sound bent around the edges of the obstructions between a leg's start and
 /// a receiver inside the pyramid: paths over one or two edges of the first
-/// obstruction, and around the corners of open holes and doors in its wall.
+/// obstruction, around the corners of open holes and doors in its wall, or,
+/// with Diffraction 3 and more, in a vertical section through both points.
 /// Answers whether an arrival was recorded.
 bool diffract(const Model& model, Pyramid& p, unsigned microphone, const ObstructionList& obstructions,
               const BandEnergies& energy, const Face* monopermeable);

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <omp.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "acoustics/MicrophoneList.h"
+#include "foundation/TConfig.h"
+#include "run/RayManager.h"
+#include "support/UiFixture.h"
+
+// Whole runs of a small room: a 6 x 5 x 3 m box with a thin obstructing panel
+// of 10 dB standing in it, two receivers, omnidirectional sources. Level 3
+// (64 pyramids a source), History 3, clones on the first leg, diffusion on, so
+// that every part of a leg is used; reflections stay specular, so that a run
+// does not depend on the random numbers of the threads.
+class TracingRunTest : public UiFixture {
+protected:
+    struct Outcome {
+        std::vector<std::vector<BandEnergies>> rows;  // per receiver
+        TraceStatistics statistics;
+        std::uint16_t threads = 0;
+    };
+
+    static std::string roomWith(const std::string& sources) {
+        return "EntityList\n"
+               " Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 0 1 4 6 0 0 6 5 0 6 5 3 6 0 3\n"
+               " Face 0 2 4 0 0 0 6 0 0 6 0 3 0 0 3\n Face 0 2 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
+               " Face 0 3 4 0 0 0 6 0 0 6 5 0 0 5 0\n Face 0 3 4 0 0 3 6 0 3 6 5 3 0 5 3\n"
+               " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" +
+               sources + " Receiver 4.7 2.2 1.3 0 0 0\n Receiver 1.9 3.6 1.6 0 0 0\nEnd\n";
+    }
+
+    Outcome run(const std::string& room, int threads, bool saveAll) {
+        writeFile("room.ray", room);
+        writeFile("room.material",
+                  "1 Plaster, 0.05 0.05 0.05 0.05 0.05 0.05 0.05 0.05 0.05 0.05\n"
+                  "2 Wood, 0.15 0.15 0.12 0.1 0.1 0.08 0.07 0.07 0.07 0.07\n"
+                  "3 Tiles, 0.3 0.3 0.3 0.5 0.6 0.7 0.7 0.7 0.7 0.7\n"
+                  "4 Panel, 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3, 10 10 10 10 10 10 10 10 10 10, "
+                  "0.1 0.1 0.1 0.2 0.2 0.3 0.3 0.4 0.4 0.5\n");
+        writeFile("room.ini", "[Parameters]\nLevel=3\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\n"
+                              "Temperature=20\nDiffraction=0\nHitLevel=-1\nRandomizeAfter=-1\nSaveEscaped=0\n"
+                              "Diffusion=1\nDiffusionMode=7\nCloneLevel=0\nOpenMP=" +
+                                  std::to_string(threads) + "\nSaveAll=" + (saveAll ? "1" : "0") + "\n");
+        parameters = RunParameters{};
+        TConfig::resetDefaultName();
+        Outcome outcome;
+        EXPECT_TRUE(parameters.parse("room"));
+        RayManager manager;
+        EXPECT_TRUE(manager.ready);
+        if (!manager.ready) return outcome;
+        outcome.threads = parameters.OpenMP;
+        manager.run();
+        for (unsigned i = 1; i <= microphones().receiverCount(); ++i) outcome.rows.push_back(microphones().at(i)->response.rows);
+        outcome.statistics = manager.statistics;
+        outcome.statistics.escapedRays = nullptr;
+        return outcome;
+    }
+
+    /// The largest relative difference the order of summation can make to a row.
+    ///
+    /// A row is a sum of at most n positive single-precision terms, and any order of adding them
+    /// stays within (n - 1)·u of the exact sum (u = 2^-24); two orders differ by at most twice that.
+    /// Each pyramid travels History + 1 = 4 legs at most, makes at most one clone (only on its first
+    /// leg) that does the same, and each leg offers a receiver one arrival: n ≤ 64 · 2 · 4 per source.
+    static double summationTolerance(int sources) { return 2 * (sources * 64 * 2 * 4) * std::ldexp(1.0, -24); }
+
+    static void expectSameRows(const Outcome& a, const Outcome& b, double tolerance) {
+        ASSERT_EQ(a.rows.size(), b.rows.size());
+        for (std::size_t m = 0; m < a.rows.size(); ++m) {
+            ASSERT_EQ(a.rows[m].size(), b.rows[m].size());
+            for (std::size_t k = 0; k < a.rows[m].size(); ++k)
+                for (int band = 0; band < bandCount; ++band) {
+                    const double x = a.rows[m][k][band], y = b.rows[m][k][band];
+                    ASSERT_NEAR(x, y, tolerance * std::max(x, y))
+                        << "receiver " << m + 1 << ", class " << k << ", band " << band;
+                }
+        }
+    }
+
+    /// Every row finite and not negative, and something heard by every receiver.
+    static void expectSound(const Outcome& outcome) {
+        for (std::size_t m = 0; m < outcome.rows.size(); ++m) {
+            double total = 0;
+            for (const BandEnergies& row : outcome.rows[m])
+                for (float e : row) {
+                    ASSERT_TRUE(std::isfinite(e)) << "receiver " << m + 1;
+                    ASSERT_GE(e, 0) << "receiver " << m + 1;
+                    total += e;
+                }
+            EXPECT_GT(total, 0) << "receiver " << m + 1;
+        }
+    }
+
+    const std::string first = " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n";
+    const std::string second = " Source 4.6 3.7 1.9 3.6 3.7 1.9 0 omni.spk\n";
+};
+
+TEST_F(TracingRunTest, OneOrTwoThreadsGiveTheSameImpulseResponses) {
+    const Outcome one = run(roomWith(first), 1, false);
+    const Outcome two = run(roomWith(first), 2, false);
+    ASSERT_EQ(one.threads, 1);
+    // Two threads whenever the machine has two processors (the count is lowered to the processors).
+    EXPECT_EQ(two.threads, std::min(2, omp_get_num_procs()));
+    ASSERT_EQ(one.rows.size(), 2u);
+    expectSound(one);
+    expectSound(two);
+    expectSameRows(one, two, summationTolerance(1));
+    // The same pyramids and clones were traced: the counts agree exactly, the path sums up to the
+    // order of their double additions.
+    EXPECT_EQ(one.statistics.reflectionCount, two.statistics.reflectionCount);
+    EXPECT_NEAR(one.statistics.pathSum, two.statistics.pathSum, 1e-12 * one.statistics.pathSum);
+    EXPECT_NEAR(one.statistics.pathSquareSum, two.statistics.pathSquareSum, 1e-12 * one.statistics.pathSquareSum);
+    EXPECT_EQ(one.statistics.escapedCount, two.statistics.escapedCount);
+    EXPECT_EQ(one.statistics.edgeHitCount, two.statistics.edgeHitCount);
+}
+
+TEST_F(TracingRunTest, WithoutSaveAllTheResultsOfAllSourcesAccumulate) {
+    const Outcome alone1 = run(roomWith(first), 1, false);
+    const Outcome alone2 = run(roomWith(second), 1, false);
+    const Outcome both = run(roomWith(first + second), 1, false);
+    expectSound(both);
+
+    // Each receiver holds what each source alone gave it, the direct sound of both included.
+    Outcome sum = alone1;
+    for (std::size_t m = 0; m < sum.rows.size(); ++m)
+        for (std::size_t k = 0; k < sum.rows[m].size(); ++k)
+            for (int band = 0; band < bandCount; ++band) sum.rows[m][k][band] += alone2.rows[m][k][band];
+    expectSameRows(both, sum, summationTolerance(2));
+
+    // So do the path statistics (the reflections are whole numbers, exact in a double).
+    EXPECT_EQ(both.statistics.reflectionCount, alone1.statistics.reflectionCount + alone2.statistics.reflectionCount);
+    EXPECT_NEAR(both.statistics.pathSum, alone1.statistics.pathSum + alone2.statistics.pathSum,
+                1e-12 * both.statistics.pathSum);
+}
+
+TEST_F(TracingRunTest, WithSaveAllEachSourceStartsAfresh) {
+    const Outcome alone2 = run(roomWith(second), 1, false);
+    const Outcome each = run(roomWith(first + second), 1, true);
+    // After the run the receivers and the sums hold the last source only, computed in the same order.
+    ASSERT_EQ(each.rows.size(), alone2.rows.size());
+    for (std::size_t m = 0; m < each.rows.size(); ++m) EXPECT_EQ(each.rows[m], alone2.rows[m]) << "receiver " << m + 1;
+    EXPECT_EQ(each.statistics.reflectionCount, alone2.statistics.reflectionCount);
+    EXPECT_EQ(each.statistics.pathSum, alone2.statistics.pathSum);
+}
