@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Traces the example room on two threads with everything that writes shared
+# state switched on (diffusion, clones, randomised reflection, hits and
+# escaped-rays files, diffraction) under ThreadSanitizer; the named locks must
+# be the only shared writes. Archer tells ThreadSanitizer how OpenMP synchronises.
+#   tests/run/thread-sanitizer.sh path/to/tolveno-built-with-thread-sanitizer
+set -euo pipefail
+binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$examples"/room.ray "$examples"/room.ini "$examples"/room.material "$examples"/speaker.spk "$work"/
+cd "$work"
+archer=$(ls /usr/lib/llvm-*/lib/libarcher.so 2>/dev/null | head -n 1)
+export OMP_TOOL_LIBRARIES=$archer
+export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66"
+"$binary" room /O2 /L7 /T0.3 /N1 /K1 /R3 /S1 /E1 /D2 </dev/null >/dev/null 2>trace.txt || {
+  cat trace.txt
+  echo "ThreadSanitizer: the trace of the example failed"
+  exit 1
+}
+test -s room.___ && test -s room.@__ && test -s escaped.ray
+echo "ThreadSanitizer: the example traced on two threads without a data race"
