@@ -1,34 +1,12 @@
-#include <cstdio>
+#include "model/Source.h"
+
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
+#include "model/EntityIo.h"
 #include "model/EntityList.h"
-#include "model/Receiver.h"
-#include "model/Source.h"
 #include "ui/Messages.h"
-
-namespace {
-void readPoint(std::istream& in, Coord& p) { in >> p.x >> p.y >> p.z; }
-void writePoint(std::ostream& out, const Coord& p) { out << p.x << ' ' << p.y << ' ' << p.z; }
-}  // namespace
-
-bool Receiver::isSameAs(const Entity& other) const {
-    return other.typeCode() == typeCode() && nearlyEqual(position, static_cast<const Receiver&>(other).position);
-}
-
-void Receiver::write(std::ostream& out) const {
-    writePoint(out, position);
-    out << ' ';
-    writePoint(out, aimPoint);
-    out << '\n';
-}
-
-void Receiver::read(std::istream& in) {
-    readPoint(in, position);
-    readPoint(in, aimPoint);
-    // A receiver must look somewhere: one aimed at itself looks along (1, 1, 0).
-    if (nearlyEqual(aimPoint, position)) aimPoint = position + Vector(1, 1, 0);
-}
 
 bool Source::isSameAs(const Entity& other) const {
     return other.typeCode() == typeCode() && nearlyEqual(position, static_cast<const Source&>(other).position);
