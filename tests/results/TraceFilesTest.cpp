@@ -128,4 +128,16 @@ TEST_F(TraceFilesTest, AJobOverSeparateSourcesEqualsTheAccumulatedRun) {
         }
     }
     EXPECT_GT(nonZero, 20);
+
+    // Files whose lines end with CR LF (edited on Windows) add up the same.
+    for (const char* name : {"hall.__a", "hall.__b"}) {
+        std::string text = readFile(name), crlf;
+        for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        writeFile(std::string("w") + name, crlf);
+    }
+    writeFile("windows.job", "\r\nhall\r\nwhall.__a\r\nwhall.__b\r\n");
+    const std::string before = readFile("hall._8p");
+    std::filesystem::remove("hall._8p");
+    ASSERT_EQ(run("windows.job"), 0);
+    EXPECT_EQ(responseRows(readFile("hall._8p")), responseRows(before));
 }
