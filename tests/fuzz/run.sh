@@ -24,5 +24,6 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   # Each target runs in a scratch folder: job files and settings may name files.
   (cd "$work" && "$build/$target" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
-      -artifact_prefix="$findings/" -print_final_stats=1 "$work/corpus" "$corpus" 2>&1 | tail -n 12)
+      -artifact_prefix="$findings/" -print_final_stats=1 "$work/corpus" "$corpus" 2>&1 |
+      grep -E 'INITED|DONE|ERROR|SUMMARY|stat::number_of_executed_units|stat::new_units_added' || true)
 done
