@@ -1,0 +1,13 @@
+#!/bin/sh
+# Builds a Release tolveno and the micro-benchmarks in build-bench/, generates the benchmark models
+# in build-bench/bench-work/, traces every case (median of 3 runs) and prints one table.
+#   bench/run.sh                 every case (about 7 minutes on 2 cores)
+#   bench/run.sh --only hall     the cases whose sweep or model name contains "hall"
+#   bench/run.sh --runs 5        more runs per case
+# Run it on an otherwise idle machine: it warns when the load says otherwise.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVENO_BENCH=ON >/dev/null
+nice cmake --build "$build" --target tolveno tolveno_microbench >&2
+exec python3 "$root/bench/run_bench.py" --tolveno "$build/tolveno" --work "$build/bench-work" "$@"
