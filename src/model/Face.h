@@ -103,3 +103,5 @@ private:
 /// transparent) or null; t is the distance along the ray, 1e12 for a ray
 /// parallel to the plane.
 Face* hitBy(const Line& ray, Entity& entity, Coord& point, double& t, double tMax);
+/// The same for an entry whose face and wall (null for a plain face) are known.
+Face* hitBy(const Line& ray, Face& face, Wall* wall, Coord& point, double& t, double tMax);

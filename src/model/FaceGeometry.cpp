@@ -237,9 +237,13 @@ Face* Wall::faceAt(const Coord& p) const {
 }
 
 Face* hitBy(const Line& ray, Entity& entity, Coord& point, double& t, double tMax) {
-    const bool isWall = entity.typeCode() == EntityType::wall;
-    Face* face = isWall ? static_cast<Wall&>(entity).face : static_cast<Face*>(&entity);
-    const Plane& plane = face->plane;
+    Wall* wall = entity.typeCode() == EntityType::wall ? static_cast<Wall*>(&entity) : nullptr;
+    Face* face = wall ? wall->face : static_cast<Face*>(&entity);
+    return hitBy(ray, *face, wall, point, t, tMax);
+}
+
+Face* hitBy(const Line& ray, Face& face, Wall* wall, Coord& point, double& t, double tMax) {
+    const Plane& plane = face.plane;
     const double den = -dot(ray.direction(), plane.normal());
     if (std::fabs(den) < parallelLimit) {
         t = 1e12;
@@ -248,9 +252,9 @@ Face* hitBy(const Line& ray, Entity& entity, Coord& point, double& t, double tMa
     t = plane.signedDistance(ray.origin) / den;
     if (t <= 1e-6 || t > tMax + 1e-6) return nullptr;
     point = ray.origin + t * ray.direction();
-    if (!face->contains(point)) return nullptr;
-    if (!isWall) return face;
-    Face* met = static_cast<Wall&>(entity).faceAt(point);
+    if (!face.contains(point)) return nullptr;
+    if (!wall) return &face;
+    Face* met = wall->faceAt(point);
     return (met && !met->isTransparent()) ? met : nullptr;
 }
 

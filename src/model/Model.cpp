@@ -109,7 +109,7 @@ void Model::addFace(Entity* entry) {
         return;
     }
     if (face->flags & FaceFlag::obstructing) ++obstructingCount;
-    EntityArray::add(entry);
+    FaceList::add(entry);
 }
 
 // Two coplanar triangles of the same material and flags that share an edge
@@ -195,6 +195,7 @@ void Model::sort() {
         if (oa != ob) return oa;
         return fa->area > fb->area;
     });
+    indexEntries();
 }
 
 std::uint32_t Model::monopermeableCount() const {
@@ -211,14 +212,14 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     if (length < 1e-6) return 0;
     const Line ray(to, Versor(from - to));
     for (std::uint32_t index = 0; index < examined; ++index) {
-        Entity* entry = at(index);
-        Face* face = faceOf(entry);
+        Face* face = faceAt(index);
         if (face == excludeA || face == excludeB) continue;
+        Wall* wall = wallAt(index);
         Coord point;
         double t = 0;
-        Face* hit = hitBy(ray, *entry, point, t, length);
+        Face* hit = hitBy(ray, *face, wall, point, t, length);
         // A segment that starts on a plain face is blocked by it.
-        if (!hit && t >= 0 && t < 1e-6 && entry->typeCode() == EntityType::face &&
+        if (!hit && t >= 0 && t < 1e-6 && !wall &&
             face->contains(ray.origin + t * ray.direction()))
             hit = face;
         if (!hit || t > length || hit == excludeA || hit == excludeB) continue;
@@ -243,7 +244,7 @@ int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4]
     for (std::uint32_t index = 0; index < count(); ++index) {
         Coord point;
         double t = 0;
-        Face* face = hitBy(p.ray, *at(index), point, t, best);
+        Face* face = hitBy(p.ray, *faceAt(index), wallAt(index), point, t, best);
         if (!face) continue;
         // The central ray passes one monopermeable face per pyramid.
         if ((face->flags & FaceFlag::monopermeable) && !p.monopermeablePassed && t < bestPass) {
