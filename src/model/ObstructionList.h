@@ -20,6 +20,8 @@ struct ObstructionList {
     /// Inserts before the first entry not nearer than distance; what falls past the 64th place is lost.
     void insert(Face* face, double distance);
 
-    std::array<Entry, capacity> entries{};
+    // Left uninitialised: only the first count entries are ever read, and
+    // the list is made once per leg on the tracing path.
+    std::array<Entry, capacity> entries;
     std::uint32_t count = 0;
 };

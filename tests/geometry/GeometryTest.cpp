@@ -92,34 +92,6 @@ TEST(Modulus, VectorsComputeItDirectionsReportOne) {
     EXPECT_EQ(plane.modulus(), 1.0);
 }
 
-TEST(Defaults, DirectionsAndConstants) {
-    EXPECT_TRUE(same(Versor(), {1, 0, 0}));
-    const Line line;
-    EXPECT_TRUE(same(line.direction(), {1, 0, 0}));
-    EXPECT_TRUE(same(line.origin, {0, 0, 0}));
-    const Plane plane;
-    EXPECT_TRUE(same(plane.normal(), {0, 0, 1}));
-    EXPECT_EQ(plane.d, 0);
-    EXPECT_TRUE(same(ORIGIN, {0, 0, 0}));
-    EXPECT_TRUE(same(X_AXIS, {1, 0, 0}));
-    EXPECT_TRUE(same(Y_AXIS, {0, 1, 0}));
-    EXPECT_TRUE(same(Z_AXIS, {0, 0, 1}));
-    EXPECT_EQ(EPSILON, 1e-6);
-}
-
-TEST(Arithmetic, SumsDifferencesAndScaling) {
-    const Vector a(1, -2, 3);
-    const Vector b(4, 5, -6);
-    EXPECT_TRUE(same(a + b, {5, 3, -3}));
-    EXPECT_TRUE(same(a - b, {-3, -7, 9}));
-    EXPECT_TRUE(same(-a, {-1, 2, -3}));
-    EXPECT_TRUE(same(a * 2, {2, -4, 6}));
-    EXPECT_TRUE(same(-3 * a, {-3, 6, -9}));
-    EXPECT_TRUE(same(Coord(1, 2, 3) - Coord(4, 6, 8), {-3, -4, -5}));
-    EXPECT_TRUE(same(Coord(1, 2, 3) + Vector(1, 1, 1), {2, 3, 4}));
-    EXPECT_TRUE(same(Coord(1, 2, 3) - Vector(1, 1, 1), {0, 1, 2}));
-}
-
 TEST(Arithmetic, DotCrossAndDistance) {
     EXPECT_EQ(dot(Vector(1, 2, 3), Vector(4, -5, 6)), 12);
     // Every component of a generic pair is distinct, so a swapped or sign-flipped term shows up.

@@ -143,18 +143,3 @@ TEST(X2DRectangleTest, ClipsSegmentsToTheWindow) {
         EXPECT_NEAR(t1, c.t1, 1e-12);
     }
 }
-
-TEST(PathNodeTest, SourceAndReceiverNumbers) {
-    const PathNode source(X2DPoint(0, 0), Coord(1, 2, 3), PathNode::sourceFace);
-    const PathNode receiver(X2DPoint(5, 0), Coord(4, 5, 6), PathNode::receiverFace);
-    const PathNode other(X2DPoint(2, 1), Coord(), 7);
-    EXPECT_TRUE(source.isSource());
-    EXPECT_FALSE(source.isReceiver());
-    EXPECT_TRUE(receiver.isReceiver());
-    EXPECT_FALSE(other.isSource() || other.isReceiver());
-    const auto copy = receiver.clone();
-    const auto& node = dynamic_cast<const PathNode&>(*copy);
-    EXPECT_EQ(node.face, -1);
-    EXPECT_DOUBLE_EQ(node.point.y, 5);
-    EXPECT_DOUBLE_EQ(node.x, 5);
-}
