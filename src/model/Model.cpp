@@ -236,6 +236,33 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     return static_cast<int>(list.count);
 }
 
+int Model::findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const {
+    const double tolerance = parameters.CrackTolerance;
+    const Coord middle((a + b) * 0.5);
+    int n = 0;
+    for (std::uint32_t index = 0; index < count() && n < capacity; ++index) {
+        const Face* face = faceAt(index);
+        // A face without a plane (collinear vertices) lies along nothing.
+        if (static_cast<const Vector&>(face->plane.normal()).squaredModulus() < 0.5) continue;
+        if (std::fabs(face->plane.signedDistance(a)) > tolerance || std::fabs(face->plane.signedDistance(b)) > tolerance)
+            continue;
+        // The midpoint is moved onto the plane first: contains expects a point of it.
+        const Coord onPlane = middle - face->plane.signedDistance(middle) * face->plane.normal();
+        if (!face->contains(onPlane)) continue;
+        // Along an open hole or door of a wall there is nothing.
+        const Wall* wall = wallAt(index);
+        const Face* member = wall ? wall->faceAt(onPlane) : face;
+        if (member && !member->isTransparent()) found[n++] = face;
+    }
+    return n;
+}
+
+const Face* Model::faceNumbered(std::uint32_t number) const {
+    for (std::uint32_t index = 0; index < count(); ++index)
+        if (faceAt(index)->number == number) return faceAt(index);
+    return nullptr;
+}
+
 int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4], Face*& monopermeable) const {
     double best = distance;
     double bestPass = 1e12;

@@ -31,6 +31,11 @@ public:
     /// Otherwise only the obstructing entries are searched. Answers the count.
     virtual int findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
                                  const Face* excludeA, const Face* excludeB) const;
+    /// The faces that meet along the segment a-b (an edge): their plane passes within the crack tolerance
+    /// of both ends and they contain its midpoint. Fills at most capacity of them; answers how many.
+    int findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const;
+    /// The face numbered number, or null.
+    const Face* faceNumbered(std::uint32_t number) const;
 
     /// The nearest faces met by the central ray of p (up to 4 at an edge or a corner); answers how many.
     ///

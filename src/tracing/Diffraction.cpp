@@ -8,6 +8,7 @@
 #include "model/Wall.h"
 #include "results/HitsFile.h"
 #include "run/RunParameters.h"
+#include "tracing/EdgeWedge.h"
 #include "tracing/Pyramid.h"
 #include "tracing/section/SectionDiffraction.h"
 
@@ -20,21 +21,6 @@ Coord nearestOnLine(const Line& line, const Coord& p) {
 }
 
 double distanceToLine(const Line& line, const Coord& p) { return distance(p, nearestOnLine(line, p)); }
-
-// The obstructions of the segment a-b without its two ends.
-//
-// Diffraction points lie on edges, where other faces meet: a sight line
-// that starts or ends on an edge would otherwise be blocked by every face
-// touching it there. The segment is shortened by the crack tolerance at both
-// ends, so only the faces it really crosses count.
-int obstructionsBetween(const Model& model, const Coord& a, const Coord& b, bool allFaces, const Face* excludeA,
-                        const Face* excludeB, ObstructionList& list) {
-    const double length = distance(a, b);
-    const double margin = parameters.CrackTolerance;
-    if (length <= 2 * margin) return 0;
-    const Versor u(b - a);
-    return model.findObstructions(a + margin * u, b - margin * u, allFaces, list, excludeA, excludeB);
-}
 
 /// The searches of one diffraction call: the model, the leg start, the receiver and the face crossed first.
 class EdgePaths {
@@ -53,9 +39,14 @@ private:
         return obstructionsBetween(model_, a, b, true, nullptr, nullptr, list) == 0;
     }
     bool overEdge(const Face& first, int edge, const Coord& crossing, const Face* monopermeable);
-    bool secondEdge(const Face& first, const Coord& d1, const Coord& v, const ObstructionList& blocking,
+    bool secondEdge(const Face& first, const PathEdge& edge1, const Coord& d1, const Coord& v, const ObstructionList& blocking,
                     int blockingCount, const Coord& crossing);
-    bool record(int count, const Coord* points, const std::uint32_t* faces) {
+    // A path is offered only when it turns around each of its edges through
+    // open space: the legs to and from an edge are searched without their
+    // ends (where other faces meet the edge), so the faces meeting along the
+    // edge decide whether the bend there passes one of them.
+    bool record(int count, const Coord* points, const std::uint32_t* faces, const PathEdge* edges) {
+        if (edges && !bendsAreOpen(model_, start_, receiver_, count, points, edges)) return false;
         const bool taken = recordDiffractedPath(p_, microphone_, energy_, count, points, faces);
         recorded_ = recorded_ || taken;
         return taken;
@@ -97,6 +88,7 @@ bool EdgePaths::overEdge(const Face& first, int edge, const Coord& crossing, con
     const unsigned diffraction = parameters.Diffraction;
     Coord d1 = nearestOnLine(first.edgeLines[edge], crossing);
     Coord v = first.vertices[edge];
+    PathEdge edge1{&first, edge};
     ObstructionList list;
     const int toEdge = obstructionsBetween(model_, start_, v, true, &first, monopermeable, list);
     if (toEdge != 0 && toEdge != 1) return false;
@@ -107,18 +99,19 @@ bool EdgePaths::overEdge(const Face& first, int edge, const Coord& crossing, con
         if (e < 0) return false;
         d1 = nearestOnLine(blocking.edgeLines[e], crossing);
         v = blocking.vertices[e];
+        edge1 = PathEdge{&blocking, e};
     }
     list.clear();
     const int toReceiver = obstructionsBetween(model_, v, receiver_, true, &first, nullptr, list);
     const std::uint32_t number = first.number;
-    if (toReceiver == 0) return record(1, &d1, &number);
+    if (toReceiver == 0) return record(1, &d1, &number, &edge1);
     if (diffraction < 2 || toReceiver < 1) return false;
-    return secondEdge(first, d1, v, list, toReceiver, crossing);
+    return secondEdge(first, edge1, d1, v, list, toReceiver, crossing);
 }
 
 // Paths over a second edge: around a single blocking face by one of its
 // vertices, or over the edge two blocking faces share.
-bool EdgePaths::secondEdge(const Face& first, const Coord& d1, const Coord& v, const ObstructionList& blocking,
+bool EdgePaths::secondEdge(const Face& first, const PathEdge& edge1, const Coord& d1, const Coord& v, const ObstructionList& blocking,
                            int blockingCount, const Coord& crossing) {
     const Coord path0 = d1;
     if (blockingCount == 1) {
@@ -131,7 +124,8 @@ bool EdgePaths::secondEdge(const Face& first, const Coord& d1, const Coord& v, c
             if (recorded_) ++freeVertices;
             const Coord points[2] = {path0, nearestOnLine(f2.edgeLines[w], crossing)};
             const std::uint32_t faces[2] = {first.number, f2.number};
-            any = record(2, points, faces) || any;
+            const PathEdge edges[2] = {edge1, {&f2, static_cast<int>(w)}};
+            any = record(2, points, faces, edges) || any;
         }
         return any;
     }
@@ -144,7 +138,8 @@ bool EdgePaths::secondEdge(const Face& first, const Coord& d1, const Coord& v, c
     if (!unobstructed(v, middle) || !unobstructed(middle, receiver_)) return false;
     const Coord points[2] = {path0, nearestOnLine(shared, crossing)};
     const std::uint32_t faces[2] = {first.number, a.number};
-    return record(2, points, faces);
+    const PathEdge edges[2] = {edge1, {&a, i}};
+    return record(2, points, faces, edges);
 }
 
 // Around the corners of the open holes and doors of the obstructing wall:
@@ -163,12 +158,34 @@ bool EdgePaths::throughOpenings(const Face& first) {
         if (obstructionsBetween(model_, start_, *corner, false, &first, nullptr, list) != 0) continue;
         list.clear();
         if (obstructionsBetween(model_, *corner, receiver_, false, &first, nullptr, list) != 0) continue;
+        // A corner of an opening is reached through the opening itself, on
+        // no edge of a face: only its two legs are searched.
         const std::uint32_t number = first.number;
-        record(1, corner, &number);
+        record(1, corner, &number, nullptr);
     }
     return recorded_;
 }
 }  // namespace
+
+// The obstructions of the segment a-b without its two ends.
+//
+// Diffraction points lie on edges, where other faces meet: a sight line
+// that starts or ends on an edge would otherwise be blocked by every face
+// touching it there. The segment is shortened by the crack tolerance at both
+// ends, so only the faces it really crosses count. What the shortening leaves
+// out, the faces meeting along the edge itself, decides the bend at the edge
+// (EdgeWedge): a face touching the edge only at a vertex (the ground at the
+// foot of a barrier's side edge) blocks neither the sight line nor the bend;
+// one running along the edge (the ground under the barrier's foot, the floor
+// under a partition) blocks the bend, and a path through it is no path.
+int obstructionsBetween(const Model& model, const Coord& a, const Coord& b, bool allFaces, const Face* excludeA,
+                        const Face* excludeB, ObstructionList& list) {
+    const double length = distance(a, b);
+    const double margin = parameters.CrackTolerance;
+    if (length <= 2 * margin) return 0;
+    const Versor u(b - a);
+    return model.findObstructions(a + margin * u, b - margin * u, allFaces, list, excludeA, excludeB);
+}
 
 BandEnergies barrierAttenuation(const BandEnergies& energy, double direct, double a, double b) {
     BandEnergies result{};

@@ -17,6 +17,11 @@ struct ObstructionList;
 bool diffract(const Model& model, Pyramid& p, unsigned microphone, const ObstructionList& obstructions,
               const BandEnergies& energy, const Face* monopermeable);
 
+/// The faces crossed by the segment a-b without its two ends (each shortened by the crack tolerance), in
+/// the mode of Model::findObstructions; answers its count.
+int obstructionsBetween(const Model& model, const Coord& a, const Coord& b, bool allFaces, const Face* excludeA,
+                        const Face* excludeB, ObstructionList& list);
+
 /// Offers the arrival of a diffracted path through points (on the edges of the faces numbered faceNumbers)
 /// to the microphone, attenuated for its detour; answers whether it was recorded.
 bool recordDiffractedPath(Pyramid& p, unsigned microphone, const BandEnergies& energy, int pointCount,

@@ -8,6 +8,7 @@
 #include "model/Model.h"
 #include "run/RunParameters.h"
 #include "tracing/Diffraction.h"
+#include "tracing/EdgeWedge.h"
 #include "tracing/Pyramid.h"
 #include "tracing/section/SectionDrawing.h"
 
@@ -81,6 +82,7 @@ private:
     }
     void finish(X2DArray& nodes, const SectionFrame& frame, const X2DArray& sorted, bool merge3d) const;
     bool record(const std::vector<const PathNode*>& path);
+    bool offer(int count, const Coord* points, const std::uint32_t* faces, bool legs);
     void draw(const X2DSegmentsArray& obstacles, const X2DArray& nodes, const std::vector<const PathNode*>& path) const;
 
     const Model& model_;
@@ -122,7 +124,31 @@ bool SectionSearch::record(const std::vector<const PathNode*>& path) {
         points.push_back(path[k]->point);
         faces.push_back(static_cast<std::uint32_t>(path[k]->face));
     }
-    return recordDiffractedPath(p_, microphone_, energy_, static_cast<int>(points.size()), points.data(), faces.data());
+    return offer(static_cast<int>(points.size()), points.data(), faces.data(), true);
+}
+
+// A section path is found in a plane, from the cuts of the faces: the cut
+// of the face the leg starts on is left out, and the hull method looks at no
+// sight line at all. Before it is offered, the path is checked in space as an
+// edge-method path is: each leg crosses no obstructing face (ends excluded;
+// not for the top-point method, whose one point ignores the other obstacles),
+// and each node turns around the edge it stands for (the end of its cut,
+// within the graph method's offset of it) through open space. Without this,
+// a path would lead over the top of a partition where it meets the ceiling.
+bool SectionSearch::offer(int count, const Coord* points, const std::uint32_t* faces, bool legs) {
+    const double nodeOffset = 6 * parameters.CrackTolerance;
+    std::vector<PathEdge> edges(static_cast<std::size_t>(count));
+    for (int k = 0; k <= count; ++k) {
+        const Coord& from = k == 0 ? start_ : points[k - 1];
+        const Coord& to = k == count ? receiver_ : points[k];
+        ObstructionList list;
+        if (legs && obstructionsBetween(model_, from, to, false, monopermeable_, nullptr, list) != 0) return false;
+        if (k == count) break;
+        const Face* face = model_.faceNumbered(faces[k]);
+        if (face) edges[k] = PathEdge{face, edgeThrough(*face, points[k], nodeOffset)};
+    }
+    if (!bendsAreOpen(model_, start_, receiver_, count, points, edges.data())) return false;
+    return recordDiffractedPath(p_, microphone_, energy_, count, points, faces);
 }
 
 void SectionSearch::draw(const X2DSegmentsArray& obstacles, const X2DArray& nodes,
@@ -149,7 +175,9 @@ bool SectionSearch::topPoint(const ObstructionList& obstructions) {
             number = face->number;
         }
     }
-    return longest >= 0 && recordDiffractedPath(p_, microphone_, energy_, 1, &top, &number);
+    // The top-point method passes over one top, whatever else stands in the
+    // way of its legs: only its bend is checked.
+    return longest >= 0 && offer(1, &top, &number, false);
 }
 
 bool SectionSearch::hull() {
