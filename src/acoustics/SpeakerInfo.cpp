@@ -80,6 +80,11 @@ public:
         if (!text.empty() && text.back() == '\r') text.pop_back();
     }
 
+    /// Whether the end of the file was reached.
+    bool atEnd() const { return in_.eof(); }
+    /// Whether a read failed (nothing after it can be read).
+    bool failed() const { return in_.fail(); }
+
     /// The line feeds passed so far: the number of the line last finished.
     std::uint32_t lines() const { return lines_; }
 
@@ -138,11 +143,25 @@ bool SpeakerInfo::read(std::istream& in, std::string_view nameForMessages) {
     lastBand = -1;
 
     for (int block = 0; block < bands; ++block) {
+        // An unreadable value of an earlier block left the stream failed:
+        // the blocks end there quietly, with what was read.
+        if (reader.failed()) break;
+        const std::uint32_t before = reader.lines();
         reader.skipPast(',');
         double bandNumber = 0;
-        // A failed read leaves the stream failed, so nothing after it could be
-        // read either: the blocks end here quietly, as at the end of the file.
-        if (!reader.number(bandNumber)) break;
+        const bool read = reader.number(bandNumber);
+        // A file that ends early ends the blocks quietly.
+        if (!read && reader.atEnd()) break;
+        // The band number follows a comma on the block's first line. Found on
+        // a later line, or not found, it would give other numbers for the
+        // band's or a source that radiates nothing: the file is not used.
+        if (!read || reader.lines() > before + 1) {
+            reportError("Can't read the band number in line %u of %s", static_cast<unsigned>(before + 2),
+                        source.c_str());
+            reportWarning("Using omnidirectional source at 110 dB");
+            loaded = false;
+            return false;
+        }
         // 64 bits, so that the number in the message cannot overflow.
         const long long band = truncated32(bandNumber - 1);
         reader.skipLines(1);

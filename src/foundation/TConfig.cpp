@@ -58,11 +58,16 @@ TConfig::TConfig(std::string_view name, std::string text) : std::istream(nullptr
 // stream, as it would overflow the reader's line buffer. The carriage return
 // of a Windows line end is no part of the line.
 bool TConfig::readLine(std::string& line) {
-    char buffer[maxLineLength + 1];
+    // Room for the carriage return too: it belongs to the line end, not to the line's length.
+    char buffer[maxLineLength + 2];
     getline(buffer, sizeof buffer);
     if (fail()) return false;
     line.assign(buffer, static_cast<std::size_t>(std::char_traits<char>::length(buffer)));
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > maxLineLength) {
+        setstate(std::ios::failbit);
+        return false;
+    }
     return true;
 }
 

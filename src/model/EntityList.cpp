@@ -31,6 +31,8 @@ void skipLine(std::istream& in) {
     std::size_t length = 0;
     for (int c = in.get(); c != '\n'; c = in.get()) {
         if (c == std::char_traits<char>::eof()) return;
+        // The carriage return of a Windows line end belongs to the line end.
+        if (c == '\r' && in.peek() == '\n') continue;
         if (++length > maxSkippedLine) {
             in.setstate(std::ios::failbit);
             reportError("Line %u is longer than %u characters: the model file is read no further",

@@ -48,6 +48,19 @@ bool RayManager::run() {
         ready = false;
         return true;
     }
+    // Every run must end by itself: an absurd Time or History would keep the
+    // pyramids of a closed room reflecting for days.
+    if (!(parameters.Time <= RunParameters::maxTime)) {
+        showError("Time %g s is too long: the longest is %g s", parameters.Time, RunParameters::maxTime);
+        ready = false;
+        return true;
+    }
+    if (parameters.History > RunParameters::maxHistory) {
+        showError("History %d is too high: the highest is %d", static_cast<int>(parameters.History),
+                  static_cast<int>(RunParameters::maxHistory));
+        ready = false;
+        return true;
+    }
     SectionDrawing::resetCount();
     if (pyramids != 1 && parameters.SaveEscaped) {
         escapedRays = std::make_unique<std::ofstream>("escaped.ray", std::ios::out | std::ios::trunc);

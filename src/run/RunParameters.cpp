@@ -147,7 +147,11 @@ void RunParameters::computeAirAbsorption() {
 bool RunParameters::readSettings(std::string_view name) {
     TFilename file(name.empty() ? std::string_view("tolveno.ini") : name);
     if (!file.hasExtension() || file.extension().empty()) file.setExtension("ini");
+    const std::string asTyped = file.str();
     file.toLower();
+    // As for the model file: on a file system that respects case, settings
+    // whose lower-case name does not exist are still found as typed.
+    if (!isFile(file.str()) && isFile(asTyped)) file.assign(asTyped);
     std::error_code error;
     if (!isFile(file.str()) || std::filesystem::file_size(file.str(), error) == 0 || error) return false;
     settingsFile.assign(file.str());

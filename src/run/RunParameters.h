@@ -28,6 +28,11 @@ struct RunParameters {
     std::int32_t HitLevel = 0;
     std::int32_t CloneLevel = 0;
     double Time = 0;
+    /// The longest Time a run accepts, in seconds: ten times the reverberation of the most reverberant
+    /// rooms, while a pyramid's legs in time mode grow with Time (about c Time / mean free path).
+    static constexpr double maxTime = 100;
+    /// The highest History a run accepts: a pyramid in a closed room would otherwise reflect for ever.
+    static constexpr std::int32_t maxHistory = 100000;
     double Precision = 0;
     double Humidity = 0;
     double Temperature = 20;

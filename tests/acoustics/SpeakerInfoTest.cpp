@@ -196,6 +196,28 @@ TEST_F(SpeakerInfoTest, BandNumberOutOfRangeStopsTheReading) {
     EXPECT_DOUBLE_EQ(later.bandPower[2], 1e9);
 }
 
+TEST_F(SpeakerInfoTest, AnUnreadableBandLineIsReportedAndTheSourceIsOmnidirectional) {
+    // Line 6 is the first block's band line; the second block starts on line 30.
+    struct Case {
+        std::string band1, band2;
+        const char* message;
+    } cases[] = {
+        {"Band 1\n", "Band,2\n", "Warning: Can't read the band number in line 6 of x.spk"},
+        {"Band,one\n", "Band,2\n", "Warning: Can't read the band number in line 6 of x.spk"},
+        {"Band,1\n", "Band 2\n", "Warning: Can't read the band number in line 30 of x.spk"},
+    };
+    for (const Case& c : cases) {
+        std::string text = spk("2", {band(1, "90"), band(2, "90")});
+        text.replace(text.find("Band,1 (octave, centre)\n"), 24, c.band1);
+        text.replace(text.find("Band,2 (octave, centre)\n"), 24, c.band2);
+        ui.boxes.clear();
+        SpeakerInfo speaker;
+        EXPECT_FALSE(read(speaker, text)) << c.band1 << c.band2;
+        EXPECT_FALSE(speaker.loaded);
+        EXPECT_EQ(boxTexts(), (std::vector<std::string>{c.message, "Warning: Using omnidirectional source at 110 dB"}));
+    }
+}
+
 TEST_F(SpeakerInfoTest, BandNumbersTruncateAndRepeatedBandsOverwrite) {
     // 10.9 - 1 truncates to 9; the blocks come out of order and band 5 twice.
     Block last = band(10);

@@ -89,8 +89,13 @@ TEST_F(TConfigTest, ALineLongerThanTheBufferFailsTheSearch) {
     TConfig config("x.ini", "[A]\nx=" + std::string(5000, 'y') + "\n[B]\nz=1\n");
     EXPECT_FALSE(config.findParagraph("B"));
     EXPECT_FALSE(config.findParagraph("A"));  // the stream stays failed
-    TConfig fits("x.ini", "[A]\nx=" + std::string(4093, 'y') + "\n[B]\nz=1\n");  // 4095 characters
-    EXPECT_TRUE(fits.findParagraph("B"));
+    // 4095 characters fit, with either line end; 4096 do not.
+    for (const char* end : {"\n", "\r\n"}) {
+        TConfig fits("x.ini", "[A]\nx=" + std::string(4093, 'y') + end + "[B]\nz=1\n");
+        EXPECT_TRUE(fits.findParagraph("B")) << (end[0] == '\r' ? "CR LF" : "LF");
+        TConfig over("x.ini", "[A]\nx=" + std::string(4094, 'y') + end + "[B]\nz=1\n");
+        EXPECT_FALSE(over.findParagraph("B")) << (end[0] == '\r' ? "CR LF" : "LF");
+    }
 }
 
 TEST_F(TConfigTest, AMissingFileIsReportedAndNeverFound) {

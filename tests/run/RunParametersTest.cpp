@@ -101,6 +101,14 @@ TEST_F(RunParametersTest, SettingsBesideTheModelFirst) {
     EXPECT_EQ(parameters.Level, 1u);
 }
 
+TEST_F(RunParametersTest, SettingsBesideAMixedCaseModelAreFoundAsTyped) {
+    writeFile("Proj/Room.ray", "");
+    writeFile("Proj/Room.ini", "[Parameters]\nLevel=4\n");
+    ASSERT_TRUE(parameters.parse("Proj/Room"));
+    EXPECT_EQ(parameters.settingsFile.str(), "Proj/Room.ini");
+    EXPECT_EQ(parameters.Level, 4u);
+}
+
 TEST_F(RunParametersTest, SettingsSearchSkipsMissingAndEmptyFiles) {
     writeFile("m/room.ray", "");
     writeFile("m/tolveno.ini", "[Parameters]\nLevel=2\n");

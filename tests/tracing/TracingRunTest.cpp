@@ -147,3 +147,24 @@ TEST_F(TracingRunTest, WithSaveAllEachSourceStartsAfresh) {
     EXPECT_EQ(each.statistics.reflectionCount, alone2.statistics.reflectionCount);
     EXPECT_EQ(each.statistics.pathSum, alone2.statistics.pathSum);
 }
+
+// A run that could not end by itself is refused before the first pyramid, with the limit it broke.
+TEST_F(TracingRunTest, AbsurdLimitsAreRefusedBeforeTracing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/L29", "Error: Level 29 is too high: the highest level is 28"},
+        {"/T1e9", "Error: Time 1e+09 s is too long: the longest is 100 s"},
+        {"/T1e308", "Error: Time 1e+308 s is too long: the longest is 100 s"},
+        {"/H100001", "Error: History 100001 is too high: the highest is 100000"},
+    };
+    writeFile("room.ray", roomWith(" Source 1 1 1 2 1 1 0 omni.spk\n"));
+    for (const auto& [flag, message] : cases) {
+        parameters = RunParameters{};
+        ui.boxes.clear();
+        ASSERT_TRUE(parameters.parse(std::string("room /L2 /T0.1 /H-1 ") + flag));
+        RayManager manager;
+        ASSERT_TRUE(manager.ready);
+        manager.run();
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{message}) << flag;
+        EXPECT_FALSE(std::filesystem::exists("room.___")) << flag;
+    }
+}
