@@ -204,6 +204,16 @@ std::uint32_t Model::monopermeableCount() const {
     return n;
 }
 
+namespace {
+// Whether two faces lie in one plane: parallel within about 45 microradians
+// (the planes of tiles of a turned room differ by rounding), and b's centroid
+// on a's plane.
+bool coplanar(const Face& a, const Face& b) {
+    return std::fabs(dot(a.plane.normal(), b.plane.normal())) > 1 - 1e-9 &&
+           std::fabs(a.plane.signedDistance(b.centroid)) < EPSILON;
+}
+}  // namespace
+
 int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
                             const Face* excludeA, const Face* excludeB) const {
     const std::uint32_t examined = allFaces ? count() : obstructingCount;
@@ -218,8 +228,11 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
         Coord point;
         double t = 0;
         Face* hit = hitBy(ray, *face, wall, point, t, length);
-        // A segment that starts on a plain face is blocked by it.
-        if (!hit && t >= 0 && t < 1e-6 && !wall &&
+        // A segment that starts on a plain face is blocked by it, unless the
+        // face lies in the plane of excludeA, the face the segment starts
+        // from: a coplanar neighbour (a tile of the same floor) cannot stand
+        // between that start and a point in front of it.
+        if (!hit && t >= 0 && t < 1e-6 && !wall && !(excludeA && coplanar(*face, *excludeA)) &&
             face->contains(ray.origin + t * ray.direction()))
             hit = face;
         if (!hit || t > length || hit == excludeA || hit == excludeB) continue;

@@ -168,3 +168,70 @@ TEST_F(TracingRunTest, AbsurdLimitsAreRefusedBeforeTracing) {
         EXPECT_FALSE(std::filesystem::exists("room.___")) << flag;
     }
 }
+
+// A room whose floor and ceiling are laid in coplanar obstructing tiles hears
+// what the same room with whole faces hears, turned or not: a leg that starts
+// on one tile, within the crack tolerance of its neighbour, is not blocked by
+// that neighbour, which lies in the plane it leaves.
+TEST_F(TracingRunTest, ATiledRoomHearsWhatTheWholeRoomHears) {
+    const auto roomText = [](int tiles, double angle) {
+        const Versor axis(1, 2, 3);
+        std::ostringstream s;
+        s.precision(17);
+        const auto point = [&](double x, double y, double z) {
+            const Coord p = rotate(Vector(x, y, z), axis, angle);
+            s << ' ' << p.x << ' ' << p.y << ' ' << p.z;
+        };
+        const auto quad = [&](const Coord (&v)[4]) {
+            s << " Face 1 1 4";
+            for (const Coord& c : v) point(c.x, c.y, c.z);
+            s << '\n';
+        };
+        const double X = 6, Y = 5, Z = 3;
+        for (int i = 0; i < tiles; ++i)
+            for (int j = 0; j < tiles; ++j) {
+                const double x0 = X * i / tiles, x1 = X * (i + 1) / tiles, y0 = Y * j / tiles, y1 = Y * (j + 1) / tiles;
+                quad({{x0, y0, 0}, {x1, y0, 0}, {x1, y1, 0}, {x0, y1, 0}});
+                quad({{x0, y0, Z}, {x0, y1, Z}, {x1, y1, Z}, {x1, y0, Z}});
+            }
+        quad({{0, 0, 0}, {0, Y, 0}, {0, Y, Z}, {0, 0, Z}});
+        quad({{X, 0, 0}, {X, 0, Z}, {X, Y, Z}, {X, Y, 0}});
+        quad({{0, 0, 0}, {0, 0, Z}, {X, 0, Z}, {X, 0, 0}});
+        quad({{0, Y, 0}, {X, Y, 0}, {X, Y, Z}, {0, Y, Z}});
+        s << " Source";
+        point(1.5, 1.2, 1.4);
+        point(2.5, 1.2, 1.4);
+        s << " 0 omni.spk\n";
+        for (const Coord& r : {Coord(4.7, 2.2, 1.3), Coord(1.9, 3.6, 1.6), Coord(3.1, 0.7, 2.2)}) {
+            s << " Receiver";
+            point(r.x, r.y, r.z);
+            s << " 0 0 0\n";
+        }
+        return "EntityList\n" + s.str() + "End\n";
+    };
+    const auto totals = [this](const std::string& room) {
+        writeFile("tiles.ray", room);
+        writeFile("tiles.material", "1 Plaster, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
+        // Specular reflection: the runs must not depend on the random numbers drawn before them.
+        writeFile("tiles.ini", "[Parameters]\nLevel=6\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\n"
+                               "Temperature=20\nDiffraction=0\nRandomizeAfter=-1\nDiffusion=0\nOpenMP=1\nCrackTolerance=0.02\n");
+        parameters = RunParameters{};
+        EXPECT_TRUE(parameters.parse("tiles"));
+        RayManager manager;
+        manager.run();
+        std::vector<double> sums;
+        for (unsigned m = 1; m <= microphones().receiverCount(); ++m) {
+            double sum = 0;
+            for (const BandEnergies& row : microphones().at(static_cast<int>(m))->response.rows) sum += row[5];
+            sums.push_back(sum);
+        }
+        return sums;
+    };
+    for (double angle : {0.0, 0.4}) {
+        const std::vector<double> whole = totals(roomText(1, angle));
+        const std::vector<double> tiled = totals(roomText(6, angle));
+        ASSERT_EQ(whole.size(), 3u);
+        for (std::size_t m = 0; m < whole.size(); ++m)
+            EXPECT_NEAR(tiled[m], whole[m], 1e-5 * whole[m]) << "receiver " << m + 1 << ", turned by " << angle;
+    }
+}
