@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "acoustics/MicrophoneList.h"
@@ -134,6 +135,25 @@ TEST_F(ModelTest, ASegmentStartingOnAFaceIsBlockedByIt) {
         << "beside the face";
 }
 
+TEST_F(ModelTest, AMonopermeableFaceSharingAnEdgeWithTheLegsOwnDoesNotBlock) {
+    // Two obstructing monopermeable panels folded along the edge x = 2, z from -5 to 5 (a cabinet's
+    // corner), and a plain panel beside them; the segment crosses the second at x = 3.
+    load(" Face 3 1 4 2 0 -5 2 0 5 0 -2 5 0 -2 -5\n Face 3 1 4 2 0 -5 4 -2 -5 4 -2 5 2 0 5\n"
+         " Face 1 1 4 9 -9 -5 9 -9 5 8 -9 5 8 -9 -5\n");
+    const Face* own = numbered(1);
+    const Face* other = numbered(3);
+    const Coord from(3, -3, 0), to(3, 1, 0);
+    const struct {
+        const Face* excludeB;
+        int count;
+    } cases[] = {{own, 0}, {nullptr, 1}, {other, 1}};
+    for (const auto& c : cases) {
+        ObstructionList list;
+        EXPECT_EQ(model.findObstructions(from, to, false, list, nullptr, c.excludeB), c.count)
+            << (c.excludeB ? c.excludeB->number : 0);
+    }
+}
+
 TEST_F(ModelTest, AnOpenDoorLetsTheSegmentThrough) {
     load(" Wall\n  Face 1 1 4 5 -5 -5 5 5 -5 5 5 5 5 -5 5\n  Door 8 1 4 5 -1 -1 5 1 -1 5 1 1 5 -1 1\n End\n");
     ObstructionList list;
@@ -217,6 +237,23 @@ TEST_F(ModelTest, CabinetFacesArePlacedAroundTheirSource) {
     EXPECT_NEAR(panel->centroid.y, 1.7, 1e-12);
     EXPECT_TRUE(panel->contains(Coord(1.1, 1.7, 3.1)));
     EXPECT_EQ(panel->number, 1u);
+}
+
+TEST_F(ModelTest, ACabinetFollowsItsSourceUpAndDown) {
+    // The rear panel 0.3 behind the acoustic centre ends 0.3 behind the source along its axis,
+    // whether the source is aimed 45 degrees up or down.
+    writeFile("box.spk", speakerWithCabinet(" Face 1 1 4 -0.3 -0.15 -0.2 -0.3 -0.15 0.2 -0.3 0.15 0.2 -0.3 0.15 -0.2\n"));
+    for (double up : {1.0, -1.0}) {
+        Model placed;
+        std::istringstream in("EntityList\n Source 1 2 3 2 2 " + std::to_string(3 + up) + " 0 box.spk\nEnd\n");
+        placed.load(in);
+        ASSERT_EQ(placed.count(), 1u);
+        const Coord& c = placed.faceAt(0)->centroid;
+        const double back = 0.3 / std::sqrt(2.0);
+        EXPECT_NEAR(c.x, 1 - back, 1e-12) << up;
+        EXPECT_NEAR(c.y, 2, 1e-12) << up;
+        EXPECT_NEAR(c.z, 3 - up * back, 1e-12) << up;
+    }
 }
 
 TEST_F(ModelTest, MonopermeableCabinetFacesFaceTheirSource) {

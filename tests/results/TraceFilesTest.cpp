@@ -90,6 +90,24 @@ TEST_F(TraceFilesTest, EscapedRaysOfAnOpenField) {
     EXPECT_EQ(model.count(), 0u);
 }
 
+TEST_F(TraceFilesTest, AnEdgeHitIsListedWithoutADirection) {
+    // Two walls meeting in the corner line x = 5, y = 5.0001, which the central rays from the apex
+    // 0.0001 0.0002 0.0003 along (1, 1, 1) and (1, 1, -1) meet: each hits both walls at once.
+    writeFile("corner.ray", "EntityList\n Face 1 1 4 5 -10 -10 5 5.0001 -10 5 5.0001 10 5 -10 10\n"
+                            " Face 1 1 4 -10 5.0001 -10 -10 5.0001 10 5 5.0001 10 5 5.0001 -10\n"
+                            " Source 0 0 0 1 0 0 0 none.spk\n Receiver 1 -1 1 0 0 0\nEnd\n");
+    ASSERT_TRUE(parameters.parse("corner /L0 /E1 /O1 /H0 /T0.1 /P0.001"));
+    RayManager manager;
+    manager.run();
+    const std::string text = readFile("escaped.ray");
+    std::size_t edgeLines = 0;
+    for (std::size_t at = text.find("\n Ray 0.0001 0.0002 0.0003 0 0 0\n"); at != std::string::npos;
+         at = text.find("\n Ray 0.0001 0.0002 0.0003 0 0 0\n", at + 1))
+        ++edgeLines;
+    EXPECT_EQ(edgeLines, 2u) << text;
+    EXPECT_EQ(manager.statistics.edgeHitCount, 2u);
+}
+
 TEST_F(TraceFilesTest, NoEscapedRaysFileWithoutPyramids) {
     writeFile("open.ray", "EntityList\n Source 0 0 0 1 0 0 0 none.spk\n Receiver 5 1 1 0 0 0\nEnd\n");
     ASSERT_TRUE(parameters.parse("open /L-1 /E1 /O1 /T0.1 /P0.001"));

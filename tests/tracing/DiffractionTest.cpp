@@ -140,3 +140,17 @@ TEST_F(BarrierTest, WeakArrivalsAreDropped) {
     for (std::uint32_t k = 0; k <= response().classCount; ++k)
         for (float e : response().row(k)) ASSERT_EQ(e, 0.0f);
 }
+
+TEST_F(BarrierTest, AroundAnOpeningThePathTakesItsNearestCorner) {
+    // A wall at x = 5 with a window from y = 1 to 2, z = 2 to 3: the straight path passes below it,
+    // and the corner (5, 1, 2) lies nearest to it; the farthest corner (5, 2, 3) gives no path.
+    trace(" Wall\n  Face 1 1 4 5 -50 0 5 50 0 5 50 10 5 -50 10\n  Hole 0 1 4 5 1 2 5 2 2 5 2 3 5 1 3\n End\n", "/D1");
+    const auto via = [this](const Coord& corner) { return distance(apex, corner) + distance(corner, receiver); };
+    const double nearest = via(Coord(5, 1, 2)), farthest = via(Coord(5, 2, 3));
+    ASSERT_NE(classOf(nearest), classOf(farthest));
+    const double detour = nearest - distance(apex, receiver);
+    const double x = 4 * std::numbers::pi * detour * bandFrequencies[3] / parameters.SoundSpeed;
+    const double expected = straight(3) * std::pow(std::tanh(std::sqrt(x)), 2) / (std::sqrt(10.0) * x);
+    EXPECT_NEAR(response().row(classOf(nearest))[3], expected, expected * 1e-5);
+    EXPECT_EQ(response().row(classOf(farthest))[3], 0.0f);
+}
