@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <queue>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
@@ -24,15 +26,11 @@ constexpr double heightLimit = 100;
 constexpr double inclinedHeightLimit = 50;
 // Behind the leg start (x < 0.01) only nodes within 10 m of its height count.
 constexpr double nearHeight = 10;
-// A dense graph of n nodes costs n x n weights and n x n x obstacles crossing
-// tests: beyond this many nodes a section is not searched at all, which keeps
-// one call within about a megabyte and a bounded time.
-constexpr std::size_t maxGraphNodes = 400;
 // Dropped hull nodes are marked by this height before they are removed;
 // anything below the mark's limit counts as dropped.
 constexpr double droppedHeight = -1e9;
 constexpr double droppedLimit = -1e8;
-constexpr double noEdge = 1e12;
+constexpr double unreached = 1e12;
 
 // The far end of every window: as far beyond the receiver as the usual start
 // lies beyond the source. A direct leg's window reaches further back only;
@@ -243,7 +241,6 @@ bool SectionSearch::graph() {
         candidates.stableSort(byX);
         X2DArray nodes;
         finish(nodes, frame, candidates, true);
-        if (nodes.count() > maxGraphNodes) continue;
         const std::vector<std::size_t> found = sectionPath(nodes, obstacles, p_.order == 0);
         std::vector<const PathNode*> path;
         for (std::size_t i : found) path.push_back(&nodeAt(nodes, i));
@@ -374,47 +371,50 @@ void upperHull(X2DArray& nodes) {
         if (points[i]->y < droppedLimit) nodes.remove(i);
 }
 
-std::vector<double> visibilityGraph(const X2DArray& points, const X2DSegmentsArray& obstacles) {
-    const std::size_t n = points.count();
-    std::vector<double> weights(n * n, 0.0);
+// A* over the visibility graph, its edges looked at only from the nodes it
+// settles: a section of thousands of nodes (a barrier cut into strips, a
+// town of buildings) is searched without the n x n matrix of a dense
+// Dijkstra, and the straight distance to the receiver, never more than the
+// rest of any path, lets it settle the nodes toward the receiver first. The
+// path is a shortest one; among paths of equal length the lowest indices win.
+std::vector<std::size_t> shortestPath(const X2DArray& nodes, const X2DSegmentsArray& obstacles,
+                                      const std::vector<char>& usable) {
+    const std::size_t n = nodes.count();
+    if (n < 2 || usable.size() < n) return {};
     std::vector<const X2DPoint*> at(n);
     for (std::size_t i = 0; i < n; ++i) {
-        at[i] = dynamic_cast<const X2DPoint*>(&points.at(i));
-        if (!at[i]) return weights;
+        at[i] = dynamic_cast<const X2DPoint*>(&nodes.at(i));
+        if (!at[i]) return {};
     }
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (obstacles.blocks(*at[i], *at[j])) continue;
-            weights[i * n + j] = weights[j * n + i] = at[i]->distanceTo(*at[j]);
-        }
-    return weights;
-}
-
-std::vector<std::size_t> dijkstra(const std::vector<double>& weights, std::size_t n) {
-    if (n < 2 || weights.size() < n * n) return {};
-    std::vector<double> reached(n, noEdge);
+    const std::size_t target = n - 1;
+    std::vector<double> reached(n, unreached);
     std::vector<std::size_t> previous(n, n);
-    std::vector<char> visited(n, 0);
+    std::vector<char> settled(n, 0);
+    using Entry = std::pair<double, std::size_t>;  // (estimate of the whole path, node)
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
     reached[0] = 0;
-    for (;;) {
-        std::size_t u = n;
-        for (std::size_t i = 0; i < n; ++i)
-            if (!visited[i] && reached[i] < noEdge && (u == n || reached[i] < reached[u])) u = i;
-        if (u == n) break;
-        visited[u] = 1;
-        if (u == n - 1) break;
+    open.push({at[0]->distanceTo(*at[target]), 0});
+    while (!open.empty()) {
+        const std::size_t u = open.top().second;
+        open.pop();
+        if (settled[u]) continue;
+        settled[u] = 1;
+        if (u == target) break;
         for (std::size_t v = 0; v < n; ++v) {
-            const double w = weights[u * n + v];
-            if (visited[v] || w <= 0 || w >= noEdge) continue;
-            if (reached[u] + w < reached[v]) {
-                reached[v] = reached[u] + w;
-                previous[v] = u;
-            }
+            if (settled[v] || !usable[v]) continue;
+            const double through = reached[u] + at[u]->distanceTo(*at[v]);
+            if (!(through < reached[v])) continue;
+            // Each sight line is tested in one direction only, lower index first,
+            // so that the answer does not depend on which end is settled first.
+            if (obstacles.blocks(*at[std::min(u, v)], *at[std::max(u, v)])) continue;
+            reached[v] = through;
+            previous[v] = u;
+            open.push({through + at[v]->distanceTo(*at[target]), v});
         }
     }
-    if (!visited[n - 1]) return {};
+    if (!settled[target]) return {};
     std::vector<std::size_t> path;
-    for (std::size_t v = n - 1; v != n; v = previous[v]) path.push_back(v);
+    for (std::size_t v = target; v != n; v = previous[v]) path.push_back(v);
     std::reverse(path.begin(), path.end());
     return path;
 }
@@ -422,8 +422,8 @@ std::vector<std::size_t> dijkstra(const std::vector<double>& weights, std::size_
 std::vector<std::size_t> sectionPath(const X2DArray& nodes, const X2DSegmentsArray& obstacles, bool directLeg) {
     const std::size_t n = nodes.count();
     if (n < 2) return {};
-    std::vector<double> weights = visibilityGraph(nodes, obstacles);
-    std::vector<std::size_t> path = dijkstra(weights, n);
+    std::vector<char> usable(n, 1);
+    std::vector<std::size_t> path = shortestPath(nodes, obstacles, usable);
     if (!directLeg || path.size() < 4) return path;
     const auto x = [&nodes](std::size_t i) { return static_cast<const X2DPoint&>(nodes.at(i)).x; };
     if (x(path[1]) <= 0) return path;
@@ -432,12 +432,10 @@ std::vector<std::size_t> sectionPath(const X2DArray& nodes, const X2DSegmentsArr
     if (!turnsBack) return path;
     // A path that first leaves ahead of the source and then runs back behind
     // it is taken for a way around the model rather than over an obstacle:
-    // the nodes behind the source lose their edges and the search is repeated.
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-        if (x(i) > 0) continue;
-        for (std::size_t j = 0; j < n; ++j) weights[i * n + j] = weights[j * n + i] = 0;
-    }
-    return dijkstra(weights, n);
+    // the nodes behind the source are left out and the search is repeated.
+    for (std::size_t i = 1; i + 1 < n; ++i)
+        if (x(i) <= 0) usable[i] = 0;
+    return shortestPath(nodes, obstacles, usable);
 }
 
 bool sectionDiffraction(const Model& model, Pyramid& p, unsigned microphone, const ObstructionList& obstructions,

@@ -65,13 +65,11 @@ void addCutNodes(const FaceCut& cut, std::int64_t face, const SectionFrame& fram
 /// joins the hull. Every dropped node is removed from nodes.
 void upperHull(X2DArray& nodes);
 
-/// The dense weight matrix (n x n, row-major) of the visibility graph of points: the distance between
-/// two points that see each other past every obstacle, 0 where they do not.
-std::vector<double> visibilityGraph(const X2DArray& points, const X2DSegmentsArray& obstacles);
-
-/// The shortest path by Dijkstra's algorithm from node 0 to node n - 1 of the dense weights (0 or >= 1e12:
-/// no edge; the closest unvisited node first, the lowest index on ties) as node indices; empty when none.
-std::vector<std::size_t> dijkstra(const std::vector<double>& weights, std::size_t n);
+/// A shortest path from node 0 to the last node of nodes (points) through the usable ones, along sight lines
+/// that cross no obstacle (A*, edges tested as it goes; the lowest indices on ties), as node indices; empty
+/// when there is none.
+std::vector<std::size_t> shortestPath(const X2DArray& nodes, const X2DSegmentsArray& obstacles,
+                                      const std::vector<char>& usable);
 
 /// The shortest path through nodes (source first, receiver last) around obstacles. For a direct leg, a path
 /// that runs back behind the source (a later inner node at x <= 0 after a first one ahead of it) is searched
