@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Mutation harness: applies each mutant of mutants.txt to a copy of the sources,
+rebuilds the test binary, runs the whole suite and reports which mutants survive.
+
+    tests/mutation/run.py                 # every mutant (about 25 minutes on 2 cores)
+    tests/mutation/run.py --only tracing  # the mutants whose file path contains "tracing"
+
+The sources are copied into build-mutation/tree, so the working tree is never
+touched, whatever happens to the run. A mutant whose text is not found exactly
+once is reported as stale and not counted; one that does not compile is counted
+as neither killed nor survived. The kill rate is killed / (killed + survived).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+def read_mutants(path):
+    """Blocks of '@ file', '# what it breaks', '- original', '+ mutated' lines."""
+    mutants, current = [], None
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            line = line.rstrip("\n")
+            if line.startswith("@ "):
+                current = {"file": line[2:].strip(), "line": number, "what": "", "old": None, "new": None}
+                mutants.append(current)
+            elif current is None or not line.strip() or line.startswith(";"):
+                continue
+            elif line.startswith("# "):
+                current["what"] = line[2:]
+            elif line.startswith("- "):
+                current["old"] = line[2:]
+            elif line.startswith("+ "):
+                current["new"] = line[2:]
+            else:
+                sys.exit(f"{path}:{number}: unexpected line: {line}")
+    for m in mutants:
+        if m["old"] is None or m["new"] is None:
+            sys.exit(f"{path}:{m['line']}: a mutant needs a '- ' and a '+ ' line")
+    return mutants
+
+
+def run(command, cwd, timeout):
+    try:
+        return subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
+    except subprocess.TimeoutExpired:
+        return "timeout"
+
+
+def copy_tree(tree):
+    for name in ("src", "tests", "examples", "bench"):
+        target = os.path.join(tree, name)
+        if os.path.isdir(target):
+            shutil.rmtree(target)
+        shutil.copytree(os.path.join(ROOT, name), target)
+    shutil.copy2(os.path.join(ROOT, "CMakeLists.txt"), tree)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--only", default="", help="only mutants whose file path contains this text")
+    parser.add_argument("--mutants", default=os.path.join(HERE, "mutants.txt"))
+    parser.add_argument("--work", default=os.path.join(ROOT, "build-mutation"))
+    args = parser.parse_args()
+
+    mutants = [m for m in read_mutants(args.mutants) if args.only in m["file"]]
+    tree, build = os.path.join(args.work, "tree"), os.path.join(args.work, "build")
+    os.makedirs(tree, exist_ok=True)
+    copy_tree(tree)
+    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release"], tree, 600) != 0:
+        sys.exit("configuring the copy failed")
+    # Builds take the machine's build lock when flock is there, so that two builds never share the cores.
+    lock = ["flock", "/tmp/tolveno-build.lock"] if shutil.which("flock") else []
+    build_command = lock + ["cmake", "--build", build, "--target", "tolveno_tests", "tolveno"]
+    test_command = [os.path.join(build, "tolveno_tests"), "--gtest_brief=1"]
+    if run(build_command, tree, 3600) != 0 or run(test_command, build, 600) != 0:
+        sys.exit("the unmutated suite does not build or does not pass")
+
+    killed, survived, results = 0, [], []
+    started = time.time()
+    for index, m in enumerate(mutants, 1):
+        path = os.path.join(tree, m["file"])
+        with open(path, encoding="utf-8") as f:
+            original = f.read()
+        if original.count(m["old"]) != 1:
+            outcome = "stale"
+        else:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(original.replace(m["old"], m["new"]))
+            try:
+                if run(build_command, tree, 900) != 0:
+                    outcome = "no build"
+                else:
+                    # A suite that fails, crashes or hangs has caught the fault.
+                    outcome = "killed" if run(test_command, build, 300) != 0 else "SURVIVED"
+            finally:
+                with open(path, "w", encoding="utf-8") as f:
+                    f.write(original)
+        if outcome == "killed":
+            killed += 1
+        elif outcome == "SURVIVED":
+            survived.append(m)
+        results.append((m, outcome))
+        print(f"{index:3}/{len(mutants)} {outcome:8} {m['file']}:{m['what']}", flush=True)
+
+    counted = killed + len(survived)
+    print(f"\n{len(mutants)} mutants, {counted} counted, {killed} killed, {len(survived)} survived, "
+          f"{sum(1 for _, o in results if o == 'stale')} stale, {sum(1 for _, o in results if o == 'no build')} "
+          f"did not build; {time.time() - started:.0f} s")
+    if counted:
+        print(f"kill rate: {100.0 * killed / counted:.1f} % ({killed} of {counted})")
+    for m in survived:
+        print(f"survived: {m['file']} (mutants.txt line {m['line']}): {m['what']}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
