@@ -4,6 +4,7 @@ rebuilds the test binary, runs the whole suite and reports which mutants survive
 
     tests/mutation/run.py                 # every mutant (about 25 minutes on 2 cores)
     tests/mutation/run.py --only tracing  # the mutants whose file path contains "tracing"
+    tests/mutation/run.py --only src/ui,src/run
 
 The sources are copied into build-mutation/tree, so the working tree is never
 touched, whatever happens to the run. A mutant whose text is not found exactly
@@ -65,12 +66,14 @@ def copy_tree(tree):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--only", default="", help="only mutants whose file path contains this text")
+    parser.add_argument("--only", default="", help="only mutants whose file path contains this text "
+                        "(several, separated by commas: any of them)")
     parser.add_argument("--mutants", default=os.path.join(HERE, "mutants.txt"))
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutation"))
     args = parser.parse_args()
 
-    mutants = [m for m in read_mutants(args.mutants) if args.only in m["file"]]
+    wanted = args.only.split(",")
+    mutants = [m for m in read_mutants(args.mutants) if any(w in m["file"] for w in wanted)]
     tree, build = os.path.join(args.work, "tree"), os.path.join(args.work, "build")
     os.makedirs(tree, exist_ok=True)
     copy_tree(tree)
