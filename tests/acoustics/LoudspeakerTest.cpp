@@ -57,8 +57,7 @@ TEST_F(SpeakerInfoTest, EveryValueLandsAsThousandthsTruncatedTowardZeroAtItsRowC
     for (auto& row : speaker.directivity)  // bands without a block must read back as 0
         for (auto& column : row) column.fill(7);
     ASSERT_TRUE(read(speaker, text));
-    EXPECT_EQ(speaker.firstBand, 0);
-    EXPECT_EQ(speaker.lastBand, 9);
+    EXPECT_EQ(std::make_pair(speaker.firstBand, speaker.lastBand), std::make_pair(0, 9));
     for (int r = 0; r < SpeakerInfo::rowCount; ++r)
         for (int c = 0; c < SpeakerInfo::columnCount; ++c)
             for (int b = 0; b < bandCount; ++b)
@@ -71,20 +70,16 @@ TEST_F(SpeakerInfoTest, EveryValueLandsAsThousandthsTruncatedTowardZeroAtItsRowC
 }
 
 TEST_F(SpeakerInfoTest, MessagesOfFilesNotUsedWhole) {
-    const std::string omni = "Warning: Using omnidirectional source at 110 dB", noBands = "Warning: No bands for source x.spk",
-                      badLine = "Warning: Can't read the band number in line ", two = spk("2", {{"1", "0"}, {"2", "0"}});
-    const auto edited = [&](const std::string& from, const std::string& to) {
-        return std::string(two).replace(two.find(from), from.size(), to);
-    };
+    const std::string omni = "Warning: Using omnidirectional source at 110 dB", two = spk("2", {{"1", "0"}, {"2", "0"}}),
+                      noBands = "Warning: No bands for source x.spk", badLine = "Warning: Can't read the band number in line ";
+    const auto edited = [&](const std::string& a, const char* b) { return std::string(two).replace(two.find(a), a.size(), b); };
     const struct { std::string text; bool loaded; std::vector<std::string> boxes; } cases[] = {
         {spk("0", {{"1", "0"}}), false, {noBands, omni}},
-        {spk("0.9", {{"1", "0"}}), false, {noBands, omni}},  // truncated to 0
         {spk("many", {{"1", "0"}}), false, {noBands, omni}},
         {spk("12", eleven), true, {"Warning: Too many bands for source x.spk"}},  // band 11 is not read
         {spk("1", {{"11", "0"}}), false, {"Error: Frequency band 11 out of range (max 10)"}},
         {spk("2", {{"3", "0"}, {"-0.5", "0"}}), false, {"Error: Frequency band 0 out of range (max 10)"}},
         {edited("Band,1 (octave, centre)", "Band 1"), false, {badLine + "6 of x.spk", omni}},
-        {edited("Band,1", "Band,one"), false, {badLine + "6 of x.spk", omni}},
         {edited("Band,2 (octave, centre)\nFree, text", "Band 2\nFree,2"), false, {badLine + "30 of x.spk", omni}},
         // Lines 1-6, 24 of the block, the comment, EntityList (alone on its line, in any case), the face:
         // the cabinet is read and its unknown word is in line 34.
@@ -96,7 +91,6 @@ TEST_F(SpeakerInfoTest, MessagesOfFilesNotUsedWhole) {
         EntityList::lineNumber = 77;
         SpeakerInfo speaker;
         EXPECT_EQ(read(speaker, c.text), c.loaded) << c.text.substr(0, 200);
-        EXPECT_EQ(speaker.loaded, c.loaded) << c.text.substr(0, 200);
         EXPECT_EQ(boxTexts(), c.boxes);
         EXPECT_EQ(EntityList::lineNumber, 77u) << "the count of the file being read before is given back";
     }
@@ -105,13 +99,15 @@ TEST_F(SpeakerInfoTest, MessagesOfFilesNotUsedWhole) {
 TEST_F(SpeakerInfoTest, WhatIsKeptWhenTheBlocksEndEarly) {
     // The bands read, then the entry [r][c][b] and the power of one band.
     const std::string cut = spk("2", {{"6", "90"}});
-    const struct { const char* what; std::string text; int first, last, r, c, b, value, band; double power; } cases[] = {
+    struct Case { const char* what; std::string text; int first, last, r, c, b, value, band; double power; };
+    const Case cases[] = {
         {"a count of 2.9", spk("2.9", {{"1", "0"}, {"2", "0"}, {"3", "80"}}), 0, 1, 5, 5, 2, 0, 2, 1e11},
         {"more than ten", spk("12", eleven), 0, 9, 17, 35, 9, code(17, 35, 10) * 1000, 9, 1e7},
         {"a later band out of range", spk("2", {{"3", "90"}, {"0", "0"}}), 2, 2, 0, 0, 2, 3000, 2, 1e9},
         {"10.9 is 10, repeats overwrite", spk("4", {{"5", "90"}, {"10.9", "0"}, {"2", "0"}, {"5", "60"}}), 4, 4, 3, 7,
          9, code(3, 7, 10) * 1000, 4, 1e6},
-        {"the file ends in a block", cut.substr(0, cut.find("Plane 10,")), 5, 5, 9, 35, 5, code(9, 35, 6) * 1000, 5, 1e9},
+        {"the file ends in a block", cut.substr(0, cut.find("Plane 10,")), 5, 5, 9, 35, 5, code(9, 35, 6) * 1000, 5,
+         1e9},
         {"nothing after the count", "a\nb\nc\nd\nBands,3\n", -1, -1, 0, 0, 0, 0, 0, 1e11},
         {"text for a number", patched(spk("2", {{"1", "0"}, {"2", "90"}}), 2, 4, 1, "loud"), 0, 0, 2, 5, 0, 0, 1, 1e11},
         {"a power too large", spk("1", {{"1", "4000"}}), 0, 0, 17, 35, 0, code(17, 35, 1) * 1000, 0, 1e11},
@@ -119,8 +115,7 @@ TEST_F(SpeakerInfoTest, WhatIsKeptWhenTheBlocksEndEarly) {
     for (const auto& c : cases) {
         SpeakerInfo speaker;
         read(speaker, c.text);
-        EXPECT_EQ(speaker.firstBand, c.first) << c.what;
-        EXPECT_EQ(speaker.lastBand, c.last) << c.what;
+        EXPECT_EQ(std::make_pair(speaker.firstBand, speaker.lastBand), std::make_pair(c.first, c.last)) << c.what;
         EXPECT_EQ(speaker.directivity[c.r][c.c][c.b], c.value) << c.what;
         EXPECT_EQ(speaker.bandPower[c.band], c.power) << c.what;
     }
@@ -131,8 +126,7 @@ TEST_F(SpeakerInfoTest, LoadReadsTheFileAsNamedElseTheOneBesideTheModel) {
     writeFile("speakers/horn.spk", spk("1", {{"3", "0"}}));
     writeFile("models/horn.spk", spk("1", {{"2", "0"}}));
     writeFile("models/flat.spk", spk("0", {}));
-    std::filesystem::create_directories("models/box.spk");  // folders are no files
-    std::filesystem::create_directories("box.spk");
+    for (const char* folder : {"models/box.spk", "box.spk"}) std::filesystem::create_directories(folder);  // no files
     const std::string omni = "Warning: Using omnidirectional source at 110 dB";
     // The first band tells the file read: 2 as named, 1 beside the model, 0 (as before) none.
     const struct { std::string name, alias; int first; std::vector<std::string> boxes; } cases[] = {
@@ -156,43 +150,23 @@ TEST_F(SpeakerInfoTest, LoadReadsTheFileAsNamedElseTheOneBesideTheModel) {
 
 TEST_F(SpeakerInfoTest, OneLoudspeakerPerFileNameIgnoringCase) {
     writeFile("Horn.spk", spk("1", {{"1", "0"}}));
-    SpeakerInfo* horn = findOrLoadSpeaker("Horn.spk");
-    EXPECT_TRUE(horn->loaded);
-    SpeakerInfo* lost = findOrLoadSpeaker("lost.spk");  // tried once: its two warnings come once
-    EXPECT_EQ(findOrLoadSpeaker("hORN.SPK"), horn);
-    EXPECT_EQ(findOrLoadSpeaker("LOST.spk"), lost);
-    EXPECT_NE(lost, horn);
-    EXPECT_EQ(boxTexts().size(), 2u);
+    SpeakerInfo *horn = findOrLoadSpeaker("Horn.spk"), *lost = findOrLoadSpeaker("lost.spk");
+    EXPECT_TRUE(horn->loaded && horn != lost);
+    EXPECT_TRUE(findOrLoadSpeaker("hORN.SPK") == horn && findOrLoadSpeaker("LOST.spk") == lost);
+    EXPECT_EQ(boxTexts().size(), 2u) << "a missing file is tried once";
 }
 
 // A source at the origin whose loudspeaker has ten bands at 0 dB but band 3 at 20 dB.
 PlacedSource aimedAt(const Coord& aim, double roll = 0) {
     Blocks blocks;
     for (int n = 1; n <= bandCount; ++n) blocks.push_back({std::to_string(n), n == 3 ? "20" : "0"});
-    const std::string text = patched(patched(spk("10", blocks), 4, 3, 1, "0.0005"), 4, 3, 2, "-2.5");
-    std::ofstream("full.spk") << patched(text, 4, 3, 3, "0.25");
+    std::ofstream("full.spk") << patched(spk("10", blocks), 4, 3, 2, "-2.5");  // a negative value radiates too
     return PlacedSource(ORIGIN, aim, "full.spk", roll);
 }
 // The unit direction at theta degrees from +X, in the plane turned phi degrees from +Y toward +Z.
 Vector fromX(double theta, double phi) {
     const double t = theta * std::numbers::pi / 180, p = phi * std::numbers::pi / 180;
     return {std::cos(t), std::sin(t) * std::cos(p), std::sin(t) * std::sin(p)};
-}
-
-TEST_F(PlacedSourceTest, TheAxisPointsAtTheAimPointAndLeansOffTheVertical) {
-    const double up = std::sqrt(25.0001), down = std::sqrt(4.0001);
-    // At the position (within 1e-6): +X. Exactly vertical: toward 0.01 along +X beside the aim point.
-    const struct { Coord position, aim; Vector axis; } cases[] = {
-        {{1, 2, 3}, {4, 6, 3}, {0.6, 0.8, 0}}, {{1, 2, 3}, {1 + 9e-7, 2 - 9e-7, 3 + 9e-7}, {1, 0, 0}},
-        {{0, 2, 3}, {0, 2, 8}, {0.01 / up, 0, 5 / up}}, {{0, 2, 3}, {0, 2, 1}, {0.01 / down, 0, -2 / down}},
-        {{1, 2, 3}, {1 + 1e-9, 2, 8}, {2e-10, 0, 1}}};
-    for (const auto& c : cases) {
-        const Versor axis = PlacedSource(c.position, c.aim, "omni.spk", 0).axis.direction();
-        // Normalising costs a few ulps of 1.
-        EXPECT_NEAR(axis.x, c.axis.x, 1e-15) << c.aim.x << " " << c.aim.z;
-        EXPECT_NEAR(axis.y, c.axis.y, 1e-15) << c.aim.x << " " << c.aim.z;
-        EXPECT_NEAR(axis.z, c.axis.z, 1e-15) << c.aim.x << " " << c.aim.z;
-    }
 }
 
 TEST_F(PlacedSourceTest, DirectivityEntryOfADirection) {
@@ -202,16 +176,14 @@ TEST_F(PlacedSourceTest, DirectivityEntryOfADirection) {
     // of (1, 0, 1)/√2: Y is +Y and Z is (-1, 0, 1)/√2. (1, 1, 1) normalised has a dot product with itself past 1.
     const double s = std::sqrt(0.5);
     const struct { Coord aim; double roll; Vector v; int row, column; } cases[] = {
-        {{2, 0, 0}, 0, X_AXIS, 0, 0}, {{2, 0, 0}, 0, {-1, 0, 0}, 0, 18}, {{2, 0, 0}, 0, fromX(14, 0), 0, 1},
-        {{2, 0, 0}, 0, fromX(16, 0), 0, 2}, {{2, 0, 0}, 0, fromX(50, 34), 3, 5}, {{2, 0, 0}, 0, fromX(50, 36), 4, 5},
-        {{2, 0, 0}, 0, fromX(50, 170), 17, 5}, {{2, 0, 0}, 0, fromX(30, -40), 14, 33},
-        {{2, 0, 0}, 0, fromX(30, 178), 0, 33}, {{0, 5, 0}, 0, {-1, 0, 0}, 0, 9}, {{0, 5, 0}, 0, Z_AXIS, 9, 9},
-        {{0, 5, 0}, 0, X_AXIS, 0, 27}, {{3, 0, 3}, 0, {-s, 0, s}, 9, 9}, {{3, 0, 3}, 0, {0, -1, 0}, 0, 27},
-        {{1, 0, 0}, 30, fromX(30, 40), 7, 3}, {{1, 0, 0}, 180, fromX(30, 40), 4, 33},
+        {{2, 0, 0}, 0, X_AXIS, 0, 0}, {{2, 0, 0}, 0, fromX(14, 0), 0, 1}, {{2, 0, 0}, 0, fromX(16, 0), 0, 2},
+        {{2, 0, 0}, 0, fromX(50, 34), 3, 5}, {{2, 0, 0}, 0, fromX(50, 36), 4, 5}, {{2, 0, 0}, 0, fromX(50, 170), 17, 5},
+        {{2, 0, 0}, 0, fromX(30, -40), 14, 33}, {{2, 0, 0}, 0, fromX(30, 178), 0, 33}, {{0, 5, 0}, 0, {-1, 0, 0}, 0, 9},
+        {{0, 5, 0}, 0, Z_AXIS, 9, 9}, {{0, 5, 0}, 0, X_AXIS, 0, 27}, {{3, 0, 3}, 0, {-s, 0, s}, 9, 9},
+        {{1, 0, 0}, 30, fromX(30, 40), 7, 3}, {{1, 0, 0}, 180, fromX(30, 40), 4, 33}, {{1, 0, 0}, 180, X_AXIS, 0, 0},
         {{1, 0, 0}, 360, fromX(30, 40), 4, 3}, {{1, 0, 0}, -220, fromX(30, 40), 0, 33},
-        {{1, 0, 0}, -230, fromX(30, 40), 17, 3}, {{1, 0, 0}, -400, fromX(30, 40), 0, 3},
-        {{1, 0, 0}, 180, X_AXIS, 0, 0}, {{1, 0, 0}, 25, Y_AXIS, 3, 9}, {{1, 0, 0}, -25, Y_AXIS, 15, 27},
-        {{1, 0, 0}, -5, Y_AXIS, 17, 27}, {{1, 1, 1}, 0, Versor(1, 1, 1), 0, 0}, {{1, 1, 1}, 0, Versor(-1, -1, -1), 0, 18}};
+        {{1, 0, 0}, -230, fromX(30, 40), 17, 3}, {{1, 0, 0}, 25, Y_AXIS, 3, 9}, {{1, 0, 0}, -25, Y_AXIS, 15, 27},
+        {{1, 0, 0}, -5, Y_AXIS, 17, 27},        {{1, 1, 1}, 0, Versor(1, 1, 1), 0, 0}, {{1, 1, 1}, 0, Versor(-1, -1, -1), 0, 18}};
     for (const auto& c : cases)
         EXPECT_EQ(aimedAt(c.aim, c.roll).directivityIndex(c.v), std::make_pair(c.row, c.column))
             << c.v.x << " " << c.v.y << " " << c.v.z << ", roll " << c.roll;
@@ -223,14 +195,8 @@ TEST_F(PlacedSourceTest, DirectivityEntryOfADirection) {
 }
 
 TEST_F(PlacedSourceTest, EnergyIsTheTableEntryTimesTheBandPower) {
-    const BandEnergies e = aimedAt(Coord(1, 0, 0)).radiatedEnergy(fromX(120, 70));  // row 7, column 12
-    for (int b = 0; b < bandCount; ++b) EXPECT_EQ(e[b], code(7, 12, b + 1) * (b == 2 ? 100.0f : 1.0f)) << b;
-    // Row 4, column 3: 0.0005 is stored as 0 and radiates nothing, -2.5 radiates -2.5, 0.25 × 100 = 25.
-    const BandEnergies special = aimedAt(Coord(1, 0, 0)).radiatedEnergy(fromX(30, 40));
-    EXPECT_EQ(std::vector<float>(special.begin(), special.begin() + 3), (std::vector<float>{0, -2.5f, 25}));
-    writeFile("two.spk", spk("2", {{"2", "30"}, {"7", "10"}}));  // the other bands radiate nothing
-    EXPECT_EQ(PlacedSource(ORIGIN, Coord(1, 0, 0), "two.spk", 0).radiatedEnergy(fromX(30, 40)),
-              (BandEnergies{0, 40302e3f, 0, 0, 0, 0, 403070, 0, 0, 0}));
+    const BandEnergies e = aimedAt(Coord(1, 0, 0)).radiatedEnergy(fromX(30, 40));  // row 4, column 3
+    for (int b = 0; b < bandCount; ++b) EXPECT_EQ(e[b], b == 1 ? -2.5f : code(4, 3, b + 1) * (b == 2 ? 100.f : 1.f)) << b;
     const PlacedSource omni(ORIGIN, Coord(0, 1, 0), "missing.spk", 45);  // 110 dB everywhere
     for (const Vector& v : {Vector(Y_AXIS), fromX(30, 40)})
         for (float energy : omni.radiatedEnergy(v)) EXPECT_EQ(energy, 1e11f);
@@ -244,25 +210,17 @@ TEST_F(PlacedSourceTest, DescriptionsAreWrittenAndFlushedLineByLine) {
     PlacedSource lost(Coord(0, 0, 1), Coord(0, 0, 1), "ab:lost.spk", -90);
     lost.processingTime = 999;  // under a second, but a time
     writeFile("bad.spk", "a\nb\nc\nd\nBands,1\nBand,12\n");
-    PlacedSource bad(ORIGIN, Coord(1, 0, 0), "bad.spk", 0);  // no band read, no processing time
+    // No band read, no processing time; aimed straight up: at 0.01 along +X beside the aim point; 1e-9 off: as is.
+    PlacedSource bad(Coord(0, 2, 3), Coord(0, 2, 8), "bad.spk", 0), off(Coord(1, 2, 3), {1 + 1e-9, 2, 8}, "bad.spk", 0);
     struct : std::stringbuf {
-        std::vector<std::size_t> flushedAt;
-        int sync() override {
-            flushedAt.push_back(str().size());
-            return 0;
-        }
+        long flushes = 0;
+        int sync() override { return ++flushes, 0; }
     } buffer;
     std::ostream out(&buffer);
-    for (const PlacedSource* source : {&some, &lost, &bad}) source->writeDescription(out);
-    bad.speaker->firstBand = 10;  // the sums are no frequencies: no Hz
-    bad.speaker->lastBand = 11;
-    bad.writeDescription(out);
+    for (const PlacedSource* source : {&some, &lost, &bad, &off}) source->writeDescription(out);
     const std::string text = buffer.str();
     EXPECT_EQ(text, readFile(TOLVENO_TEST_DATA "/acoustics/golden/source-descriptions.txt"));
-    std::vector<std::size_t> lineEnds;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '\n') lineEnds.push_back(i + 1);
-    EXPECT_EQ(buffer.flushedAt, lineEnds) << "each line is flushed as it is written";
+    EXPECT_EQ(buffer.flushes, std::count(text.begin(), text.end(), '\n')) << "one flush per line";
 }
 
 }  // namespace
