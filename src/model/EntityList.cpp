@@ -74,6 +74,33 @@ EntityList::~EntityList() {
     }
 }
 
+// Lines are counted from the start of the stream, or from where the last
+// call on the same stream stopped: a file of many unknown entities is then
+// still counted once, not once per entity.
+unsigned EntityList::fileLine(std::istream& in) {
+    static thread_local const std::istream* counted = nullptr;
+    static thread_local std::streamoff countedTo = 0;
+    static thread_local unsigned countedLines = 1;
+    const std::ios::iostate state = in.rdstate();
+    in.clear();
+    const std::streamoff at = in.tellg();
+    unsigned line = 0;
+    if (at >= 0) {
+        if (counted != &in || at < countedTo) {
+            counted = &in;
+            countedTo = 0;
+            countedLines = 1;
+        }
+        in.seekg(countedTo);
+        for (; countedTo < at; ++countedTo)
+            if (in.get() == '\n') ++countedLines;
+        line = countedLines;
+        in.seekg(at);
+    }
+    in.clear(state);
+    return line;
+}
+
 void EntityList::read(std::istream& in) {
     if (nesting == maxNesting) {
         in.setstate(std::ios::failbit);
@@ -93,8 +120,12 @@ void EntityList::readBody(std::istream& in) {
     while (!is(word, "End")) {
         Entity* entity = createEntity(word);
         if (!entity) {
-            if (!is(word, "Ray") && !is(word, "Text"))
+            if (!is(word, "Ray") && !is(word, "Text")) {
                 reportError("Unknown entity in line %u: '%s'", lineNumber, word.c_str());
+                // The count above is of records; a record may span lines.
+                if (const unsigned line = fileLine(in))
+                    reportWarning("The unknown entity '%s' is in line %u of the file", word.c_str(), line);
+            }
             skipLine(in);
             ++lineNumber;
             if (!in || !readWord(in, word, maxKeyword)) return;

@@ -39,6 +39,8 @@ public:
 
     /// The record counter quoted in the reader's messages.
     static std::uint32_t lineNumber;
+    /// The line of the stream's file where reading stands (from 1), or 0 when the stream cannot tell.
+    static unsigned fileLine(std::istream& in);
     /// The nesting depth of the list writer.
     static std::int32_t writeDepth;
 

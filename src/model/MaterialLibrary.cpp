@@ -90,7 +90,12 @@ void MaterialLibrary::load() {
     const std::string candidates[] = {own.str(), own.directoryPart() + sharedFileName, sharedFileName};
     for (const std::string& name : candidates) {
         std::ifstream file;
-        if (!openUsable(name, file)) continue;
+        if (!openUsable(name, file)) {
+            // The model's own material file is the one a user means to give:
+            // its absence is said, with the name looked for, before any fallback.
+            if (name == candidates[0]) reportWarning("No material file %s beside the model", name.c_str());
+            continue;
+        }
         fileName_ = name;
         read(file);
         // The shared file in the current directory is the usual case; any
@@ -117,6 +122,7 @@ void MaterialLibrary::readLine(unsigned m, const char* line) {
     const char* first = std::strchr(line, ',');
     if (!first) return;
     readGroup(first + 1, absorption_[m]);
+    defined_[m] = true;
     scattering_[m].fill(defaultScattering);
     const char* second = std::strchr(first + 1, ',');
     if (!second) {

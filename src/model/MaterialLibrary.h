@@ -56,6 +56,9 @@ public:
     /// The scattering coefficients of material m (zeros when undefined or m > 1023).
     const Row& scatteringOf(unsigned m) const { return m < materialCount ? scattering_[m] : undefinedRow; }
 
+    /// Whether the material file gave material m its absorption.
+    bool isDefined(unsigned m) const { return m < materialCount && defined_[m]; }
+
     /// The absorption coefficient of material m in band k (0 <= k < bandCount).
     float absorption(unsigned m, int k) const { return absorptionOf(m)[static_cast<std::size_t>(k)]; }
     /// The transmission loss (dB) of material m in band k (0 <= k < bandCount).
@@ -70,6 +73,7 @@ private:
     Table absorption_{};
     Table transmissionLoss_{};
     Table scattering_{};
+    std::array<bool, materialCount> defined_{};
     std::string fileName_;
 };
 

@@ -25,8 +25,15 @@ void Model::load(std::istream& in) {
         entities.read(in);
     else
         reportWarning("'%s' instead of '%s' in line %u", word.c_str(), "EntityList", EntityList::lineNumber);
+    // A reader that stopped before the list's End left the rest of the file
+    // out of the model: the user is told where, and what came in before it.
+    const unsigned stoppedAt = in.fail() ? EntityList::fileLine(in) : 0;
     faceCounter = 0;
     while (Entity* entity = entities.takeFirst()) add(entity);
+    if (in.fail())
+        reportWarning("The model file was read no further than line %u: %u receivers and %u sources were read",
+                      stoppedAt, static_cast<unsigned>(microphones().receiverCount()),
+                      static_cast<unsigned>(sources.size()));
     showStatus("Initializing %ld sources...", static_cast<long>(microphones().receiverCount()));
     setDirectDelays();
     sort();

@@ -28,6 +28,12 @@ namespace fs = std::filesystem;
 // Set when window messages asked the job to stop (a quit request, or the wait
 // box closed by the user); runJob then adds no further file and writes nothing.
 bool jobStopped = false;
+// What the job has come to so far: the first failure stays.
+ExitStatus jobStatus = ExitStatus::ok;
+
+void jobFailed(ExitStatus why) {
+    if (jobStatus == ExitStatus::ok) jobStatus = why;
+}
 
 std::string withoutQuotes(std::string_view text) {
     std::string result(text);
@@ -148,9 +154,9 @@ void readStatistics(TConfig& file, int& pyramids, double& meanFreePath) {
 // Writes the sum under a temporary name beside the output and renames it over
 // the output name once complete: a kill at any moment leaves the output name
 // without a file, with its earlier file, or with the whole new one, never with
-// a part. A file that cannot be created writes nothing and is not reported.
+// a part. A file that cannot be created writes nothing and is reported.
 void writeSum(const std::string& name, int pyramids, double meanFreePath) {
-    writeFileSafely(name, [&](std::ostream& out) {
+    const bool written = writeFileSafely(name, [&](std::ostream& out) {
         writeVersion(out);
         out << "[Statistics]\n";
         out << "Pyramids traced = " << pyramids << '\n';
@@ -163,6 +169,9 @@ void writeSum(const std::string& name, int pyramids, double meanFreePath) {
         // for readers that expect them from slot 1.
         writeMicrophones(out);
     });
+    if (written) return;
+    showError("Can't write results file %s", name.c_str());
+    jobFailed(ExitStatus::outputNotWritable);
 }
 
 }  // namespace
@@ -203,6 +212,7 @@ void addResultsFile(TConfig& file, unsigned flags, const std::array<double, band
     if (error) size = 0;
     if (size < minResultsFileSize) {
         showError("Can't read %s", name.c_str());
+        jobFailed(ExitStatus::jobUnreadable);
         return;
     }
 
@@ -253,14 +263,15 @@ void addResultsFile(TConfig& file, unsigned flags, const std::array<double, band
     box.close();
 }
 
-void runJob(std::string_view commandLine) {
+ExitStatus runJob(std::string_view commandLine) {
     jobStopped = false;
+    jobStatus = ExitStatus::ok;
     std::string prefix;
     std::vector<std::string> lines;
     {
         TConfig job(commandLine);
         // "Can't find file %s" has been shown.
-        if (!job.good()) return;
+        if (!job.good()) return ExitStatus::jobUnreadable;
         std::string model;
         readJobLine(job, prefix);
         readJobLine(job, model);
@@ -277,8 +288,13 @@ void runJob(std::string_view commandLine) {
         const JobLine entry = parseJobLine(lines[i], prefix);
         TConfig file(entry.fileName);
         // A file that cannot be opened has been reported ("Can't find file %s") and is skipped.
-        if (!file.good()) continue;
+        if (!file.good()) {
+            jobFailed(ExitStatus::jobUnreadable);
+            continue;
+        }
         const unsigned flags = (i == 0 ? firstResultsFile : 0u) | (i == n - 1 ? lastResultsFile : 0u);
         addResultsFile(file, flags, entry.gains, entry.delay);
     }
+    if (jobStopped) jobFailed(ExitStatus::cancelled);
+    return jobStatus;
 }

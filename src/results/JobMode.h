@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "foundation/TConfig.h"
+#include "run/ExitStatus.h"
 #include "run/RunParameters.h"
 
 /// The most results files a job adds; the lines after the 128th are not read.
@@ -35,4 +36,6 @@ JobLine parseJobLine(std::string_view line, std::string_view folderPrefix);
 void addResultsFile(TConfig& file, unsigned flags, const std::array<double, bandCount>& gains, double delay);
 
 /// Job mode: reads the job file named by the command-line text and adds the results files it lists.
-void runJob(std::string_view commandLine);
+/// Answers ok when the sum was written; jobUnreadable when the job file or a results file it lists cannot
+/// be read, outputNotWritable when the sum cannot be written, cancelled when the user stopped it.
+ExitStatus runJob(std::string_view commandLine);

@@ -128,6 +128,11 @@ void writeStatisticsSection(std::ostream& out, const RunStatistics& statistics) 
     out << "Pyramids escaped   = " << statistics.escapedCount << '\n';
     out << "Edges hit          = " << statistics.edgeHitCount << '\n';
     out << "Processing time    = " << statistics.processingTime << '\n';
+    // Results saved after a cancel must not pass for a full run's: the line
+    // is only written then, so a full run's file is as it always was.
+    if (statistics.cancelledAfter > 0)
+        out << "Partial results    = cancelled after " << statistics.cancelledAfter << " of "
+            << pyramidsTraced(parameters.Level) << " pyramids\n";
     out << '\n';
 }
 

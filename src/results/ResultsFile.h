@@ -25,6 +25,8 @@ struct RunStatistics {
     double meanHistory = 0;
     /// The run's total elapsed time as the status box shows it.
     std::string processingTime;
+    /// Pyramids actually traced when the run was cancelled and these results are partial; 0 for a full run.
+    std::uint32_t cancelledAfter = 0;
 };
 
 /// The three-character extension of source i with SaveAll: "_", then "_" or the letter of i div 26 (a = 1), then a + i mod 26.

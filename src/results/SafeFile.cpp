@@ -1,5 +1,8 @@
 #include "results/SafeFile.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -64,4 +67,28 @@ bool writeFileSafely(const std::string& name, const std::function<void(std::ostr
     }
     if (!written) fs::remove(temporary, error);
     return written;
+}
+
+// A folder's permission bits do not tell everything (a read-only mount, an
+// ACL): a probe file really created there does.
+bool canWriteFile(const std::string& name, bool inPlace, std::string& reason) {
+    std::error_code error;
+    if (fs::is_directory(name, error)) {
+        reason = std::strerror(EISDIR);
+        return false;
+    }
+    const fs::path folder = fs::path(name).parent_path();
+    std::string probe = (folder.empty() ? fs::path(".") : folder) / ".tolveno-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    if (inPlace && fs::exists(name, error) && ::access(name.c_str(), W_OK) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
 }

@@ -13,3 +13,8 @@
 /// on failure the temporary file is removed and the earlier file is untouched.
 bool writeFileSafely(const std::string& name, const std::function<void(std::ostream&)>& write,
                      const std::string& backupName = "");
+
+/// Whether a file of that name can be written now, without touching it: its folder takes a new file
+/// (a probe is created there and removed), and, for a file written in place, an existing one takes
+/// writing. On false, reason holds the system's explanation.
+bool canWriteFile(const std::string& name, bool inPlace, std::string& reason);

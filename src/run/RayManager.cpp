@@ -1,12 +1,14 @@
 #include "run/RayManager.h"
 
 #include <cmath>
+#include <map>
 #include <omp.h>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
 #include "results/ResultsFile.h"
+#include "results/SafeFile.h"
 #include "run/RunParameters.h"
 #include "tracing/PyramidGenerator.h"
 #include "tracing/PyramidTracer.h"
@@ -30,12 +32,72 @@ RayManager::RayManager() {
     parameters.OpenMP = threads;
     monitor.createStatusBox();
     ready = !pumpMessages();
+    if (!ready) status = ExitStatus::cancelled;
     std::ifstream file(parameters.modelFile.str(), std::ios::binary);
-    if (!file) return;
+    if (!file) {
+        showError("Can't read the model file %s", parameters.modelFile.c_str());
+        refused(ExitStatus::modelUnreadable);
+        return;
+    }
     model.load(file);
-    // A model without receivers has nothing to compute: the program ends quietly.
-    ready = ready && microphones().receiverCount() > 0;
     if (!materialsLoaded()) materials();
+    warnAboutInput();
+    // A model without receivers or sources has nothing to compute; a
+    // script is told so by the exit status, a person by the message.
+    if (microphones().receiverCount() == 0) {
+        showError("The model has no receivers: there is nothing to compute");
+        refused(ExitStatus::nothingToTrace);
+    } else if (model.sources.empty()) {
+        showError("The model has no sources: there is nothing to trace");
+        refused(ExitStatus::nothingToTrace);
+    }
+}
+
+// Mistakes that would otherwise pass in silence, each said once.
+void RayManager::warnAboutInput() {
+    if (parameters.settingsFile.empty())
+        reportWarning("No settings file found: what the flags do not set keeps its initial value "
+                      "(Level 0, Time 0, History 0: direct sound only)");
+    // Material numbers the library does not define absorb nothing and let
+    // nothing through: named with the number of faces that use them.
+    std::map<unsigned, unsigned> undefined;
+    for (std::uint32_t i = 0; i < model.count(); ++i) {
+        const unsigned m = model.faceAt(i)->material;
+        if (!materials().isDefined(m)) ++undefined[m];
+    }
+    if (undefined.empty()) return;
+    std::string list;
+    for (const auto& [m, faces] : undefined)
+        list += formatText("%s%u (%u face%s)", list.empty() ? "" : ", ", m, faces, faces == 1 ? "" : "s");
+    reportWarning("Materials not in the material file, absorbing nothing: %s", list.c_str());
+}
+
+// Keeps the run from starting and remembers why (the first reason stays).
+bool RayManager::refused(ExitStatus why) {
+    ready = false;
+    if (status == ExitStatus::ok) status = why;
+    return true;
+}
+
+// Whether every file the run will write can be written, found out before the
+// first pyramid rather than after the whole trace: the results files (written
+// beside the model through a temporary file), the hits files and escaped.ray
+// (written in place).
+bool RayManager::outputsWritable(std::uint32_t pyramids) {
+    std::vector<std::pair<std::string, bool>> files;
+    const unsigned sources = static_cast<unsigned>(model.sources.size());
+    for (unsigned i = 0; i < sources; ++i) {
+        if (parameters.SaveAll || i + 1 == sources) files.emplace_back(resultsFileName(i), false);
+        if (parameters.HitLevel >= 0) files.emplace_back(hitsFileName(i), true);
+    }
+    if (pyramids != 1 && parameters.SaveEscaped) files.emplace_back("escaped.ray", true);
+    for (const auto& [name, inPlace] : files) {
+        std::string reason;
+        if (canWriteFile(name, inPlace, reason)) continue;
+        showError("Can't write %s: %s", name.c_str(), reason.c_str());
+        return false;
+    }
+    return true;
 }
 
 void RayManager::tracePyramid(Pyramid& p) { PyramidTracer(model, statistics).trace(p); }
@@ -45,22 +107,20 @@ bool RayManager::run() {
     if (pyramids == 0) {
         // 8 << Level must fit 32 bits; a higher level would run for ever.
         showError("Level %u is too high: the highest level is %u", parameters.Level, PyramidGenerator::maxLevel);
-        ready = false;
-        return true;
+        return refused(ExitStatus::usage);
     }
     // Every run must end by itself: an absurd Time or History would keep the
     // pyramids of a closed room reflecting for days.
     if (!(parameters.Time <= RunParameters::maxTime)) {
         showError("Time %g s is too long: the longest is %g s", parameters.Time, RunParameters::maxTime);
-        ready = false;
-        return true;
+        return refused(ExitStatus::usage);
     }
     if (parameters.History > RunParameters::maxHistory) {
         showError("History %d is too high: the highest is %d", static_cast<int>(parameters.History),
                   static_cast<int>(RunParameters::maxHistory));
-        ready = false;
-        return true;
+        return refused(ExitStatus::usage);
     }
+    if (!outputsWritable(pyramids)) return refused(ExitStatus::outputNotWritable);
     SectionDrawing::resetCount();
     if (pyramids != 1 && parameters.SaveEscaped) {
         escapedRays = std::make_unique<std::ofstream>("escaped.ray", std::ios::out | std::ios::trunc);
@@ -111,8 +171,12 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     if (run.HitLevel >= 0) HitsFile::close();
     source.processingTime = static_cast<std::int32_t>(windowSystem().clockMs() - t0);
     bool save = run.SaveAll || index + 1 == sourceCount;
-    if (cancelled) save = confirm("Do you want to save partial results anyway?");
-    if (save) saveResults(index, pyramids);
+    if (cancelled) {
+        status = ExitStatus::cancelled;
+        save = confirm("Do you want to save partial results anyway?");
+    }
+    if (!cancelled) warnIfAllEscaped(source, pyramids, done);
+    if (save) saveResults(index, pyramids, done, cancelled);
     generator.finish();
     return cancelled;
 }
@@ -151,7 +215,7 @@ void RayManager::traceBatch(PyramidGenerator& generator, const PlacedSource& sou
     done += static_cast<std::uint32_t>(k);
 }
 
-void RayManager::saveResults(unsigned index, std::uint32_t pyramids) {
+void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled) {
     const double n = statistics.reflectionCount;
     double meanFreePath = 1e12, deviation = 0;
     if (n != 0) {
@@ -159,11 +223,26 @@ void RayManager::saveResults(unsigned index, std::uint32_t pyramids) {
         // Rounding can take the variance of equal legs a hair below zero.
         deviation = std::sqrt(std::max(0.0, statistics.pathSquareSum / n - meanFreePath * meanFreePath));
     }
-    writeResults(index, meanFreePath, deviation, n / pyramids);
+    writeResults(index, meanFreePath, deviation, n / pyramids, cancelled ? std::max(done, 1u) : 0);
+}
+
+// A model that surrounds its source yet lets every pyramid out has a gap
+// (or faces the tracer cannot see): the results would be silent or nearly.
+void RayManager::warnIfAllEscaped(const PlacedSource& source, std::uint32_t pyramids, std::uint32_t done) {
+    if (done < pyramids || pyramids < 2 || statistics.escapedCount < pyramids || model.count() == 0) return;
+    Coord low(1e300, 1e300, 1e300), high(-1e300, -1e300, -1e300);
+    for (std::uint32_t i = 0; i < model.count(); ++i) model.faceAt(i)->extendBox(low, high);
+    const Coord& s = source.axis.origin;
+    if (s.x <= low.x || s.y <= low.y || s.z <= low.z || s.x >= high.x || s.y >= high.y || s.z >= high.z) return;
+    reportWarning("Every pyramid of source %s escaped, although the model surrounds it: look for gaps between faces",
+                  source.speaker->name.c_str());
 }
 
 void RayManager::writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation,
-                              double meanHistory) {
-    ::writeResults(model, RunStatistics{sourceIndex, statistics.escapedCount, statistics.edgeHitCount, meanFreePath,
-                                        standardDeviation, meanHistory, monitor.totalElapsedText()});
+                              double meanHistory, std::uint32_t cancelledAfter) {
+    const bool written =
+        ::writeResults(model, RunStatistics{sourceIndex, statistics.escapedCount, statistics.edgeHitCount, meanFreePath,
+                                            standardDeviation, meanHistory, monitor.totalElapsedText(),
+                                            cancelledAfter});
+    if (!written && status == ExitStatus::ok) status = ExitStatus::outputNotWritable;
 }

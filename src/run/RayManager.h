@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "model/Model.h"
+#include "run/ExitStatus.h"
 #include "tracing/TraceStatistics.h"
 #include "ui/RunMonitor.h"
 
@@ -26,10 +27,13 @@ public:
     /// Traces one pyramid and its clones (called from the worker threads).
     void tracePyramid(Pyramid& p);
     /// Writes the results of source i (or of all sources so far) with the statistics of the run.
-    void writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation, double meanHistory);
+    void writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation, double meanHistory,
+                      std::uint32_t cancelledAfter = 0);
 
     Model model;
     bool ready = false;
+    /// How the run ended, for the program's exit status.
+    ExitStatus status = ExitStatus::ok;
     RunMonitor monitor;
     TraceStatistics statistics;
     std::unique_ptr<std::ofstream> escapedRays;
@@ -38,7 +42,11 @@ private:
     bool traceSource(unsigned index, std::uint32_t pyramids);
     void setDirectDelays(const PlacedSource& source);
     void traceBatch(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
-    void saveResults(unsigned index, std::uint32_t pyramids);
+    void saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled);
+    void warnIfAllEscaped(const PlacedSource& source, std::uint32_t pyramids, std::uint32_t done);
+    void warnAboutInput();
+    bool refused(ExitStatus why);
+    bool outputsWritable(std::uint32_t pyramids);
 };
 
 /// The worker thread count in force for a requested count on a machine of processors:

@@ -222,6 +222,20 @@ bool RunParameters::acceptModelFile(std::string_view name) {
     return true;
 }
 
+void RunParameters::reportMissingModel(std::string_view name) const {
+    TFilename file(name);
+    if (!file.hasExtension() || file.extension().empty()) file.setExtension("ray");
+    const std::string asTyped = file.str();
+    file.toLower();
+    std::error_code error;
+    if (std::filesystem::is_directory(asTyped, error))
+        showError("The model file %s is a folder", asTyped.c_str());
+    else if (file.str() == asTyped)
+        showError("Can't find the model file %s", asTyped.c_str());
+    else
+        showError("Can't find the model file %s, nor %s", asTyped.c_str(), file.str().c_str());
+}
+
 bool RunParameters::applyFlag(const std::string& argument) {
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(argument.size() > 1 ? argument[1] : 0)));
     const std::string value = argument.size() > 2 ? argument.substr(2) : std::string();
@@ -248,6 +262,7 @@ bool RunParameters::applyFlag(const std::string& argument) {
         default:
             showError("Invalid parameter: %s", argument.substr(1).c_str());
             showUsage();
+            parseFailure = ExitStatus::usage;
             return false;
     }
     return true;
@@ -257,10 +272,17 @@ bool RunParameters::parse(std::string_view commandLine) { return parse(splitComm
 
 bool RunParameters::parse(const std::vector<std::string>& arguments) {
     const std::size_t count = std::min(arguments.size(), maxArguments);
-    for (std::size_t i = count; i-- > 0;)
-        if (!isFlag(arguments[i]) && acceptModelFile(arguments[i])) break;
+    const std::string* named = nullptr;
+    for (std::size_t i = count; i-- > 0;) {
+        if (isFlag(arguments[i])) continue;
+        named = &arguments[i];
+        if (acceptModelFile(arguments[i])) break;
+    }
     if (!isFile(modelFile.str())) {
+        // A model that was named but not found says which files were looked for.
+        if (named) reportMissingModel(*named);
         showUsage();
+        parseFailure = named ? ExitStatus::modelUnreadable : ExitStatus::usage;
         return false;
     }
     if (settingsFile.empty()) readSettings();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/TFilename.h"
+#include "run/ExitStatus.h"
 
 /// The program title: heads the usage message, captions the cancel question, names the program in results.
 inline constexpr const char* programTitle = "Tolveno 3.0";
@@ -51,6 +52,8 @@ struct RunParameters {
     bool Diffusion = false;
     bool SaveDiffuseHits = false;
     std::uint16_t OpenMP = 0;
+    /// After a parse that failed: why, as the program's exit status (a usage error or a model it cannot read).
+    ExitStatus parseFailure = ExitStatus::ok;
 
     /// Splits the command line, locates the model, reads the settings and applies the flags; true when the run may go on.
     bool parse(std::string_view commandLine);
@@ -71,6 +74,7 @@ struct RunParameters {
 private:
     void searchSettings();
     bool applyFlag(const std::string& argument);
+    void reportMissingModel(std::string_view name) const;
 };
 
 /// The one record of run parameters of the process.

@@ -12,12 +12,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + argument;
-    if (commandLine.find(".job") != std::string::npos) {
-        runJob(commandLine);
-        return 0;
-    }
-    if (!parameters.parse(arguments)) return 0;
+    // Unlike the Windows program, which always answered 0, the status tells a
+    // script whether the run wrote what it was asked to (ExitStatus).
+    if (commandLine.find(".job") != std::string::npos) return static_cast<int>(runJob(commandLine));
+    if (!parameters.parse(arguments)) return static_cast<int>(parameters.parseFailure);
     RayManager manager;
     if (manager.ready) manager.run();
-    return 0;
+    return static_cast<int>(manager.status);
 }

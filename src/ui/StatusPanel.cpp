@@ -26,7 +26,8 @@ std::string progressBar(const ControlState& bar, int width) {
     double share = span > 0 ? (static_cast<double>(bar.position) - bar.low) / span : 0.0;
     share = std::clamp(share, 0.0, 1.0);
     const int filled = static_cast<int>(share * width);
-    std::string line = "[" + std::string(filled, '#') + std::string(width - filled, '-') + "] ";
+    std::string line(1, '[');
+    line.append(static_cast<std::size_t>(filled), '#').append(static_cast<std::size_t>(width - filled), '-').append("] ");
     line += std::to_string(static_cast<int>(share * 100)) + "%";
     return line;
 }
