@@ -24,11 +24,8 @@ constexpr std::uint32_t lastClass = 20;
 double energy(double s, std::uint32_t k, int b) { return s * (100 * k + b + 1); }
 double lateralValue(double s, int group, int b) { return s * (group + 0.25 * b); }
 
-struct Section {
-    std::vector<double> position;
-    double direct = 0;
-    std::vector<double> values;  // the LFC, LE and LF lines, then the rows of the impulse response
-};
+/// A microphone section: its position, its direct wave, then its LFC, LE and LF lines and its rows as one list.
+struct Section { std::vector<double> position; double direct = 0; std::vector<double> values; };
 
 /// The microphone sections of a results file's text, by number, read by the layout rules.
 std::map<int, Section> sectionsOf(const std::string& text) {
@@ -49,19 +46,11 @@ std::map<int, Section> sectionsOf(const std::string& text) {
 }
 
 /// One file's part in a sum: its receiver's scale, its delay in whole classes and its gain factor.
-struct Part {
-    double scale;
-    std::uint32_t shift = 0;
-    double gain = 1;
-};
+struct Part { double scale; std::uint32_t shift = 0; double gain = 1; };
 
 /// The sum expected in one section: its parts, the divisor of its lateral values, its direct wave (unchecked when
 /// NaN) and the x of its position (that of the last file read).
-struct Sum {
-    int slot;
-    std::vector<Part> parts;
-    double divisor, direct, x;
-};
+struct Sum { int slot; std::vector<Part> parts; double divisor, direct, x; };
 
 /// Row k of a part lands in row k + shift (the last row takes all beyond); the lateral values are summed without
 /// gains and divided. A file keeps six significant digits of these values and fifteen of the others.
@@ -78,12 +67,10 @@ struct Sum {
     if (s.values.size() != expected.size()) return ::testing::AssertionFailure() << s.values.size() << " values";
     for (std::size_t i = 0; i < expected.size(); ++i)
         if (std::abs(s.values[i] - expected[i]) > 1e-5 * std::abs(expected[i]))
-            return ::testing::AssertionFailure() << "line " << i / bandCount << " band " << i % bandCount << " of "
-                                                 << sum.slot << ": " << s.values[i] << ", not " << expected[i];
-    if (!std::isnan(sum.direct) && std::abs(s.direct - sum.direct) > 1e-15)
-        return ::testing::AssertionFailure() << "direct wave " << s.direct << " of " << sum.slot;
-    if (s.position != std::vector<double>{sum.x, 2 * sum.x, 3 * sum.x, 1, 0, 0})
-        return ::testing::AssertionFailure() << "position of " << sum.slot;
+            return ::testing::AssertionFailure() << "value " << i << " of " << sum.slot << ": " << s.values[i];
+    if ((!std::isnan(sum.direct) && std::abs(s.direct - sum.direct) > 1e-15) ||
+        s.position != std::vector<double>{sum.x, 2 * sum.x, 3 * sum.x, 1, 0, 0})
+        return ::testing::AssertionFailure() << "direct wave " << s.direct << " or position of " << sum.slot;
     return ::testing::AssertionSuccess();
 }
 
@@ -92,9 +79,9 @@ struct Sum {
 class JobModeTest : public UiFixture {
 protected:
     /// Writes the results file of a run of stem.ray with the results writer: receivers of the given scales and
-    /// direct waves in slots from 1, Level 2, Time 0.02 s, Precision 1 ms. Answers the file's text.
-    std::string writeRun(const std::string& stem, const std::vector<std::pair<double, double>>& receivers,
-                         double meanFreePath = 12.5) {
+    /// direct waves in slots from 1, Time 0.02 s, Precision 1 ms. Answers the file's text.
+    static std::string writeRun(const std::string& stem, const std::vector<std::pair<double, double>>& receivers,
+                                double meanFreePath = 12.5) {
         parameters.modelFile.assign(stem + ".ray");
         parameters.Time = 0.02;
         parameters.Precision = 0.001;
@@ -113,25 +100,12 @@ protected:
             microphones().add(std::move(m), slot++);
         }
         EXPECT_TRUE(writeResults(Model(), {.meanFreePath = meanFreePath, .processingTime = ""}));
-        ui.boxes.clear();
         return readFile(resultsFileName(0));
-    }
-
-    /// Runs a job file of the given text from the state of a fresh process.
-    void runJobFile(const std::string& text) {
-        writeFile("room.job", text);
-        microphones().destroyAll();
-        parameters = RunParameters{};
-        runJob("room.job");
     }
 };
 
 TEST_F(JobModeTest, FieldsOfAResultsFileLine) {
-    const struct {
-        const char *line, *prefix, *name;
-        double delay;
-        std::array<double, bandCount> dB;
-    } cases[] = {
+    const struct { const char *line, *prefix, *name; double delay; std::array<double, bandCount> dB; } cases[] = {
         // The delay in ms, then the gains of the bands in dB.
         {"d.___,2.5,0,10,20,30,40,50,60,70,80,-90", "", "d.___", 0.0025, {0, 10, 20, 30, 40, 50, 60, 70, 80, -90}},
         // Missing fields repeat the last one present, even the name (whose leading number counts).
@@ -156,7 +130,8 @@ TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
     parameters.Level = 2;
     const std::string a = writeRun("a", {{1, 0.004}, {10, 0.004}, {100, 0.008}});
     parameters.Level = 3;
-    writeFile("crlf.___", std::regex_replace(writeRun("b", {{2, 0.003}, {20, 0.004}}, 7.25), std::regex("\n"), "\r\n"));
+    const std::string b = writeRun("b", {{2, 0.003}, {20, 0.004}}, 7.25);
+    writeFile("crlf.___", std::regex_replace(b, std::regex("\n"), "\r\n"));
     writeRun("c", {{3, 0.004}, {30, 0.004}});
     writeRun("zero", {{4, 0}});
     fs::create_directory("sub");
@@ -164,13 +139,12 @@ TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
     writeRun("sub/b", {{2, 0.004}});
     writeFile("plain.___", a.substr(a.find("[Microphone_1]")));       // no [Parameters]
     writeFile("tiny.___", "[Parameters]\nTime = 0.02 s\n\n[End]\n");  // below 80 bytes
-    writeFile("bad.___", "[Parameters]\nTime = 0.02 s\nPrecision = 0.001 s\n\n[Microphone_1]\n Position 1 2 3\n\n[End]\n");
-    writeFile("empty.___", "[Statistics]\nPyramids traced    = 512\nMean free path     = 3.5 m\n\n[Parameters]\n[End]\n");
-    // "./" steps lengthen names of the same files: 259 characters are read, 260 end the reading.
-    std::string steps;
-    for (int i = 0; i < 127; ++i) steps += "./";
-    const std::string longest = steps + "b.___", tooLong = steps + "/a.___";
-    ASSERT_EQ(longest.size(), 259u);
+    writeFile("bad.___", "[Parameters]\nTime = 0.02\nPrecision = 0.001\n\n[Microphone_1]\n Position 1 2 3\n\n[End]\n");
+    writeFile("empty.___",
+              "[Statistics]\nPyramids traced = 512\nMean free path = 3.5 m\n\n[Parameters]\nTime = 1\n\n[End]\n");
+    // Slashes lengthen names of the same files: 259 characters are read, 260 end the reading.
+    const std::string longest = std::string(".").append(253, '/') + "b.___";
+    const std::string tooLong = std::string(".").append(254, '/') + "a.___";
 
     const struct {
         std::vector<std::string> lines;
@@ -231,11 +205,15 @@ TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
         const std::string what = "job #" + std::to_string(&c - cases) + " to " + c.lines.back();
         std::string job = c.head;
         for (const std::string& line : c.lines) job += line + c.lineEnd;
+        writeFile("room.job", job);
         fs::remove("room.___");
         fs::remove("room._8p");
+        // The state of a fresh process.
+        microphones().destroyAll();
+        parameters = RunParameters{};
         ui.boxes.clear();
         if (c.message >= 0) ui.posted.push_back(c.message);
-        runJobFile(job);
+        runJob("room.job");
         EXPECT_EQ(boxTexts(), c.boxes) << what;
         EXPECT_EQ(fs::exists("room.___"), c.output && c.output == std::string("room.___")) << what;
         EXPECT_EQ(parameters.settingsFile.str(), "") << what;  // a results file is no settings file
@@ -264,8 +242,8 @@ TEST_F(JobModeTest, AJobOverSeparateSourcesEqualsTheAccumulatedRun) {
     writeFile("hall.material", "1 Plaster, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
     writeFile("hall.ini", "[Parameters]\nLevel=4\nTime=0.1\nPrecision=0.001\nHistory=3\nOpenMP=1\nDiffraction=0\n");
     writeFile("sum.job", "\nhall\nhall.__a\nhall.__b\n");
-    for (const char* arguments : {"hall /A1", "hall /A0", "sum.job"})
-        ASSERT_EQ(std::system(("\"" TOLVENO_BINARY "\" " + std::string(arguments) + " </dev/null 2>/dev/null").c_str()), 0);
+    for (const std::string arguments : {"hall /A1", "hall /A0", "sum.job"})
+        ASSERT_EQ(std::system(("\"" TOLVENO_BINARY "\" " + arguments + " </dev/null 2>/dev/null").c_str()), 0);
     const auto accumulated = sectionsOf(readFile("hall.___")), added = sectionsOf(readFile("hall._8p"));
     int nonZero = 0;
     for (int slot : {1, 2}) {

@@ -10,39 +10,34 @@
 
 using TraceFilesTest = UiFixture;
 
-namespace {
-Pyramid pyramidOfOrder(int order) {
-    PyramidSeed seed;
-    seed.section.set(Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1));
-    Pyramid p(seed, BandEnergies{});
-    p.order = order;
-    return p;
-}
-}  // namespace
-
-TEST_F(TraceFilesTest, HitRecords) {
+// One line per arrival of a pyramid of order up to HitLevel: receiver, source, time, band energies and the
+// reflections that led to it (face and point).
+TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
+    const auto pyramidOfOrder = [](int order) {
+        PyramidSeed seed;
+        seed.section.set(Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1));
+        Pyramid p(seed, BandEnergies{});
+        p.order = order;
+        return p;
+    };
+    parameters.modelFile.assign("room.ray");
+    parameters.HitLevel = 2;
     BandEnergies energy{};
     for (int k = 0; k < bandCount; ++k) energy[k] = static_cast<float>(k + 1) * 0.5f;
-    EXPECT_EQ(HitsFile::record(pyramidOfOrder(0), 3, 1, energy, 0.0125), "   3,  1,0.0125,0.5,1,1.5,2,2.5,3,3.5,4,4.5,5,0");
-    Pyramid p = pyramidOfOrder(2);
-    p.record(17, Coord(1, 2.5, 3));
-    p.record(4, Coord(-1, 0, 0.125));
-    EXPECT_EQ(HitsFile::record(p, 1234, 12, BandEnergies{}, 0.5), "1234, 12,0.5,0,0,0,0,0,0,0,0,0,0,2,17,1,2.5,3,4,-1,0,0.125");
-}
-
-TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevelOnly) {
-    parameters.modelFile.assign("room.ray");
-    parameters.HitLevel = 1;
+    Pyramid reflected = pyramidOfOrder(2);
+    reflected.record(17, Coord(1, 2.5, 3));
+    reflected.record(4, Coord(-1, 0, 0.125));
     HitsFile::open(0);
-    EXPECT_TRUE(HitsFile::save(pyramidOfOrder(1), 1, BandEnergies{}, 0.1));
-    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(2), 1, BandEnergies{}, 0.2));
+    EXPECT_TRUE(HitsFile::save(reflected, 3, energy, 0.0125));
+    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(3), 1, energy, 0.2));
     HitsFile::close();
-    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(0), 1, BandEnergies{}, 0.3)) << "no file open";
+    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(0), 1, energy, 0.3)) << "no file open";
     // A later source appends (numbered from 1) when the results accumulate; the first source of a run replaces.
-    HitsFile::open(1);
-    HitsFile::save(pyramidOfOrder(0), 2, BandEnergies{}, 0.4);
+    HitsFile::open(11);
+    HitsFile::save(pyramidOfOrder(0), 1234, BandEnergies{}, 0.5);
     HitsFile::close();
-    EXPECT_EQ(readFile("room.@__"), "   1,  1,0.1,0,0,0,0,0,0,0,0,0,0,0\n   2,  2,0.4,0,0,0,0,0,0,0,0,0,0,0\n");
+    EXPECT_EQ(readFile("room.@__"), "   3,  1,0.0125,0.5,1,1.5,2,2.5,3,3.5,4,4.5,5,2,17,1,2.5,3,4,-1,0,0.125\n"
+                                    "1234, 12,0.5,0,0,0,0,0,0,0,0,0,0,0\n");
     HitsFile::open(0);
     HitsFile::close();
     EXPECT_EQ(readFile("room.@__"), "");
@@ -67,7 +62,7 @@ TEST_F(TraceFilesTest, EscapedRaysAndEdgeHitsAreListed) {
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 6u);
     std::sort(lines.begin() + 1, lines.end() - 1);
-    EXPECT_EQ(lines, (std::vector<std::string>{"Entitylist", " Ray 0.0001 0.0002 0.0003 -0.57735 -0.57735 -0.57735",
-                                               " Ray 0.0001 0.0002 0.0003 -0.57735 -0.57735 0.57735",
-                                               " Ray 0.0001 0.0002 0.0003 0 0 0", " Ray 0.0001 0.0002 0.0003 0 0 0", "End"}));
+    const std::string apex = " Ray 0.0001 0.0002 0.0003 ", escaped = apex + "-0.57735 -0.57735 ";
+    EXPECT_EQ(lines, (std::vector<std::string>{"Entitylist", escaped + "-0.57735", escaped + "0.57735", apex + "0 0 0",
+                                               apex + "0 0 0", "End"}));
 }
