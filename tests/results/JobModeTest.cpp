@@ -176,9 +176,9 @@ TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
         {.lines = std::vector<std::string>(129, "a.___"), .sums = {{1, {{128}}, 3, 0.004, 1}}},
         {.lines = {"a.___", "b.___", "", "c.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}}},
         {.lines = {"a.___", longest, tooLong, "c.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}}},
-        // Job and results files whose lines end with CR LF (edited on Windows).
-        {.lines = {"a.___", longest, tooLong, "c.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}},
-         .head = "\r\nroom\r\n", .lineEnd = "\r\n"},
+        // Job and results files whose lines end with CR LF (edited on Windows); 259 characters and CR LF are read.
+        {.lines = {"a.___", longest, "c.___"}, .sums = {{1, {{1}, {2}, {3}}, 2, 0.003, 3}}, .head = "\r\nroom\r\n",
+         .lineEnd = "\r\n"},
         {.lines = {"a.___", "crlf.___"}, .sums = {{2, {{10}, {20}}, 2, 0.004, 20}}},
         // The folder prefix and the model lose their quotes; the model's name is made lower case, its extension "ray".
         {.lines = {"Run.___", "\"b.___\",1,0"}, .sums = {{1, {{1}, {2, 1}}, 1, 0.004, 2}}, .sections = 1,
@@ -188,7 +188,8 @@ TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
          .boxes = {"Error: Can't find the paragraph [Parameters]", "Error: Can't find file missing.___",
                    "Error: Can't read tiny.___"}},
         // An unreadable first section holds its place. Read as settings, bad's paragraph leaves SaveAll at its
-        // default, on: the output is named by the source code of 65535.
+        // default, on: the output is named by the source code of 65535. (The direct wave is not checked: the sum
+        // keeps "none", 1e12 s, rather than b's 3 ms.)
         {.lines = {"bad.___", "b.___"}, .sums = {{1, {{2}}, 1, NAN, 2}}, .sections = 1,
          .boxes = {"Error: Can't find Position of Microphone_1 in file bad.___"}, .output = "room._8p"},
         // A direct wave at 0 is made 0.1 ms.
