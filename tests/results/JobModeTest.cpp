@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "acoustics/MicrophoneList.h"
@@ -15,614 +17,246 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Classes of the runs written below: Time 0.02 s and Precision 0.001 s give N = 20, rows 0 to 20.
+// The runs written below have Time 0.02 s and Precision 0.001 s: rows 0 to 20.
 constexpr std::uint32_t lastClass = 20;
 
-/// The energy a filled receiver holds in class k, band b: distinct everywhere, whole numbers the six digits of
-/// the file keep exactly (at most 2010 times the scale).
-float energy(float scale, std::uint32_t k, int b) { return scale * static_cast<float>(100 * k + b + 1); }
+// A receiver of scale s holds distinct whole numbers (which the six digits of a file keep) and lateral quarters.
+double energy(double s, std::uint32_t k, int b) { return s * (100 * k + b + 1); }
+double lateralValue(double s, int group, int b) { return s * (group + 0.25 * b); }
 
-/// The lateral value (group 1 LFC, 2 LE, 3 LF) a filled receiver writes for band b; quarters stay exact.
-float lateralValue(float scale, int group, int b) { return scale * (static_cast<float>(group) + 0.25f * static_cast<float>(b)); }
+/// A microphone section: its position, its direct wave, then its LFC, LE and LF lines and its rows as one list.
+struct Section { std::vector<double> position; double direct = 0; std::vector<double> values; };
 
-/// A receiver of a written run: its values are scaled by scale, its position is (scale, 2 scale, 3 scale).
-struct Receiver {
-    float scale;
-    double direct;
-};
-
-/// The values of one microphone section of a results file, read by the rules of the layout.
-struct SectionValues {
-    std::vector<double> position;
-    double direct = 0;
-    std::array<std::array<double, bandCount>, 3> lateral{};
-    std::vector<std::array<double, bandCount>> rows;
-};
-
-std::vector<double> numbersAfterEquals(const std::string& line) {
-    std::vector<double> numbers;
-    std::istringstream in(line.substr(line.find('=') + 1));
-    for (double value; in >> value;) numbers.push_back(value);
-    return numbers;
-}
-
-/// Every "[Microphone_k]" section of a results file text, by k.
-std::map<int, SectionValues> microphoneSections(const std::string& text) {
-    std::map<int, SectionValues> sections;
+/// The microphone sections of a results file's text, by number, read by the layout rules.
+std::map<int, Section> sectionsOf(const std::string& text) {
+    std::map<int, Section> sections;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("[Microphone_", 0) != 0) continue;
-        SectionValues& s = sections[std::stoi(line.substr(12))];
-        std::getline(in, line);
-        s.position = numbersAfterEquals(line);
-        std::getline(in, line);
-        s.direct = numbersAfterEquals(line).at(0);
-        for (auto& group : s.lateral) {
-            std::getline(in, line);
-            const std::vector<double> values = numbersAfterEquals(line);
-            for (int b = 0; b < bandCount; ++b) group[b] = values.at(b);
-        }
-        std::getline(in, line);  // " Impulse response ="
-        while (std::getline(in, line) && !line.empty()) {
-            std::istringstream row(line);
-            std::array<double, bandCount> values{};
-            for (double& value : values) row >> value;
-            s.rows.push_back(values);
-        }
+    Section* s = nullptr;
+    for (std::string line; std::getline(in, line);) {
+        // The numbers after the "=", or of the whole line when it has none (npos + 1 is 0).
+        std::istringstream numbers(line.substr(line.find('=') + 1));
+        const std::vector<double> values{std::istream_iterator<double>(numbers), std::istream_iterator<double>()};
+        if (line.rfind("[Microphone_", 0) == 0) s = &sections[std::stoi(line.substr(12))];
+        else if (!s || line.empty() || line[0] == '[') s = nullptr;
+        else if (line.rfind(" Position =", 0) == 0) s->position = values;
+        else if (line.rfind(" Direct Wave =", 0) == 0) s->direct = values.at(0);
+        else s->values.insert(s->values.end(), values.begin(), values.end());
     }
     return sections;
 }
 
-/// One file's part in an expected sum: its receiver's scale, its delay in whole classes and its gains.
-struct Part {
-    float scale;
-    std::uint32_t shift = 0;
-    std::array<double, bandCount> gains{1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-};
+/// One file's part in a sum: its receiver's scale, its delay in whole classes and its gain factor.
+struct Part { double scale; std::uint32_t shift = 0; double gain = 1; };
 
-/// The rows of a sum of filled receivers: row k of a part goes to row k + shift, the last row taking all beyond.
-std::vector<std::array<double, bandCount>> expectedRows(const std::vector<Part>& parts) {
-    std::vector<std::array<double, bandCount>> rows(lastClass + 1, std::array<double, bandCount>{});
-    for (const Part& part : parts)
-        for (std::uint32_t k = 0; k <= lastClass; ++k)
-            for (int b = 0; b < bandCount; ++b)
-                rows[std::min(lastClass, k + part.shift)][b] += energy(part.scale, k, b) * part.gains[b];
-    return rows;
+/// The sum expected in one section: its parts, the divisor of its lateral values, its direct wave (unchecked when
+/// NaN) and the x of its position (that of the last file read).
+struct Sum { int slot; std::vector<Part> parts; double divisor, direct, x; };
+
+/// Row k of a part lands in row k + shift (the last row takes all beyond); the lateral values are summed without
+/// gains and divided. A file keeps six significant digits of these values and fifteen of the others.
+::testing::AssertionResult isSum(const std::map<int, Section>& sections, const Sum& sum) {
+    if (!sections.count(sum.slot)) return ::testing::AssertionFailure() << "no section " << sum.slot;
+    const Section& s = sections.at(sum.slot);
+    std::vector<double> expected((3 + lastClass + 1) * bandCount);
+    for (const Part& p : sum.parts)
+        for (int b = 0; b < bandCount; ++b) {
+            for (int g = 1; g <= 3; ++g) expected[(g - 1) * bandCount + b] += lateralValue(p.scale, g, b) / sum.divisor;
+            for (std::uint32_t k = 0; k <= lastClass; ++k)
+                expected[(3 + std::min(lastClass, k + p.shift)) * bandCount + b] += energy(p.scale, k, b) * p.gain;
+        }
+    if (s.values.size() != expected.size()) return ::testing::AssertionFailure() << s.values.size() << " values";
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        if (std::abs(s.values[i] - expected[i]) > 1e-5 * std::abs(expected[i]))
+            return ::testing::AssertionFailure() << "value " << i << " of " << sum.slot << ": " << s.values[i];
+    if ((!std::isnan(sum.direct) && std::abs(s.direct - sum.direct) > 1e-15) ||
+        s.position != std::vector<double>{sum.x, 2 * sum.x, 3 * sum.x, 1, 0, 0})
+        return ::testing::AssertionFailure() << "direct wave " << s.direct << " or position of " << sum.slot;
+    return ::testing::AssertionSuccess();
 }
-
-void expectRows(const SectionValues& section, const std::vector<std::array<double, bandCount>>& expected) {
-    ASSERT_EQ(section.rows.size(), expected.size());
-    for (std::size_t k = 0; k < expected.size(); ++k)
-        for (int b = 0; b < bandCount; ++b)
-            // Six significant digits survive the file.
-            EXPECT_NEAR(section.rows[k][b], expected[k][b], std::abs(expected[k][b]) * 1e-5) << "row " << k << " band " << b;
-}
-
-/// The lateral values expected from the sum of the given scales divided by count.
-void expectLateral(const SectionValues& section, float scaleSum, double count) {
-    for (int g = 1; g <= 3; ++g)
-        for (int b = 0; b < bandCount; ++b)
-            EXPECT_NEAR(section.lateral[g - 1][b], lateralValue(scaleSum, g, b) / count, 1e-5)
-                << "group " << g << " band " << b;
-}
-
-/// Records what job mode shows in the wait box.
-class WatchingWindowSystem : public RecordingWindowSystem {
-public:
-    void setItemText(WindowHandle window, int id, std::string_view text) override {
-        if (id == WaitItem::fileName) texts.emplace_back(text);
-        RecordingWindowSystem::setItemText(window, id, text);
-    }
-    void setProgressRange(WindowHandle window, int id, std::uint32_t low, std::uint32_t high) override {
-        if (id == WaitItem::progress) ranges.emplace_back(low, high);
-        RecordingWindowSystem::setProgressRange(window, id, low, high);
-    }
-    void setProgressPosition(WindowHandle window, int id, std::uint32_t position) override {
-        if (id == WaitItem::progress) positions.push_back(position);
-        RecordingWindowSystem::setProgressPosition(window, id, position);
-    }
-    WindowHandle createDialog(const char* templateName, WindowHandle parent) override {
-        templates.emplace_back(templateName);
-        return RecordingWindowSystem::createDialog(templateName, parent);
-    }
-
-    std::vector<std::string> texts;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    std::vector<std::uint32_t> positions;
-    std::vector<std::string> templates;
-};
 
 }  // namespace
 
 class JobModeTest : public UiFixture {
 protected:
-    void SetUp() override {
-        UiFixture::SetUp();
+    /// Writes the results file of a run of stem.ray with the results writer: receivers of the given scales and
+    /// direct waves in slots from 1, Time 0.02 s, Precision 1 ms. Answers the file's text.
+    static std::string writeRun(const std::string& stem, const std::vector<std::pair<double, double>>& receivers,
+                                double meanFreePath = 12.5) {
+        parameters.modelFile.assign(stem + ".ray");
         parameters.Time = 0.02;
         parameters.Precision = 0.001;
-        parameters.Level = 2;  // 8 << 2 = 32 pyramids traced
-        parameters.History = -1;
-        parameters.Alfa = 2;
-        parameters.Beta = 0.1;
         parameters.SaveAll = false;
-    }
-
-    /// Writes the results file of a run of stem.ray with the results writer, one filled receiver per entry
-    /// (slots from 1), and answers its name.
-    static std::string writeRun(const std::string& stem, const std::vector<Receiver>& receivers, unsigned source = 0,
-                                double meanFreePath = 12.3456789) {
-        parameters.modelFile.assign(stem + ".ray");
         microphones().destroyAll();
         int slot = 1;
-        for (const Receiver& r : receivers) {
-            auto microphone = std::make_unique<Microphone>();
-            microphone->axis.origin = Coord(r.scale, 2 * r.scale, 3 * r.scale);
-            microphone->response.earliestDirectDelay = r.direct;
+        for (const auto& [scale, direct] : receivers) {
+            auto m = std::make_unique<Microphone>();
+            m->axis.origin = Coord(scale, 2 * scale, 3 * scale);
+            m->response.earliestDirectDelay = direct;
             // No early energy: the file holds the lateral values as they stand.
             for (int g = 1; g <= 3; ++g)
-                for (int b = 0; b < bandCount; ++b) microphone->lateral[g * bandCount + b] = lateralValue(r.scale, g, b);
-            for (std::uint32_t k = 0; k <= microphone->response.classCount; ++k)
-                for (int b = 0; b < bandCount; ++b) microphone->response.row(k)[b] = energy(r.scale, k, b);
-            microphones().add(std::move(microphone), slot++);
+                for (int b = 0; b < bandCount; ++b) m->lateral[g * bandCount + b] = float(lateralValue(scale, g, b));
+            for (std::uint32_t k = 0; k <= lastClass; ++k)
+                for (int b = 0; b < bandCount; ++b) m->response.row(k)[b] = float(energy(scale, k, b));
+            microphones().add(std::move(m), slot++);
         }
-        Model model;
-        RunStatistics statistics;
-        statistics.sourceIndex = source;
-        statistics.meanFreePath = meanFreePath;
-        EXPECT_TRUE(writeResults(model, statistics));
-        return resultsFileName(source);
-    }
-
-    /// The state of a fresh process, in which job mode starts: no receivers, initial parameters, no boxes.
-    void freshProcess() {
-        microphones().destroyAll();
-        parameters = RunParameters{};
-        ui.boxes.clear();
-    }
-
-    /// Writes a job file with an empty folder prefix and model "room", listing the given lines, and runs it.
-    void runJobOf(const std::vector<std::string>& lines, const std::string& lineEnd = "\n") {
-        std::string text = lineEnd + "room" + lineEnd;
-        for (const std::string& line : lines) text += line + lineEnd;
-        writeFile("room.job", text);
-        freshProcess();
-        runJob("room.job");
-    }
-
-    /// The microphone sections of the output room.___, which must exist.
-    std::map<int, SectionValues> output() {
-        EXPECT_TRUE(fs::exists("room.___"));
-        return microphoneSections(readFile("room.___"));
+        EXPECT_TRUE(writeResults(Model(), {.meanFreePath = meanFreePath, .processingTime = ""}));
+        return readFile(resultsFileName(0));
     }
 };
 
-// ---------------------------------------------------------------- the fields of a line
-
 TEST_F(JobModeTest, FieldsOfAResultsFileLine) {
-    // A name and one number: the number is the delay in ms and every band's gain in dB.
-    JobLine line = parseJobLine("b.___,10", "");
-    EXPECT_EQ(line.fileName, "b.___");
-    EXPECT_DOUBLE_EQ(line.delay, 0.010);  // 10 / 1000 s
-    for (int b = 0; b < bandCount; ++b) EXPECT_DOUBLE_EQ(line.gains[b], 10.0) << b;  // 10^(10 / 10)
-
-    // Ten gains, one per band in order: g dB gives 10^(g / 10).
-    line = parseJobLine("c.___,0,-3,-3,-3,-3,-3,-3,-3,-3,-3,-3", "");
-    EXPECT_EQ(line.delay, 0);
-    for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(line.gains[b], 0.501187233627, 1e-12) << b;  // 10^-0.3
-    line = parseJobLine("d.___,2.5,0,10,20,30,40,50,60,70,80,90", "");
-    EXPECT_DOUBLE_EQ(line.delay, 0.0025);
-    for (int b = 0; b < bandCount; ++b) EXPECT_DOUBLE_EQ(line.gains[b], std::pow(10.0, b)) << b;  // 10 b dB
-
-    // The missing fields repeat the last one present: here the first gain, 3 dB.
-    line = parseJobLine("e.___,5,3", "");
-    EXPECT_DOUBLE_EQ(line.delay, 0.005);
-    for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(line.gains[b], 1.99526231497, 1e-10) << b;  // 10^0.3
-    line = parseJobLine("e.___,5,0,6", "");
-    EXPECT_DOUBLE_EQ(line.gains[0], 1.0);
-    for (int b = 1; b < bandCount; ++b) EXPECT_NEAR(line.gains[b], 3.98107170553, 1e-10) << b;  // 10^0.6
-
-    // A name only: the name itself is the text of every field; a leading number counts.
-    line = parseJobLine("c.___", "");
-    EXPECT_EQ(line.delay, 0);
-    for (int b = 0; b < bandCount; ++b) EXPECT_EQ(line.gains[b], 1.0) << b;  // 10^0
-    line = parseJobLine("20room.___", "");
-    EXPECT_EQ(line.fileName, "20room.___");
-    EXPECT_DOUBLE_EQ(line.delay, 0.020);
-    for (int b = 0; b < bandCount; ++b) EXPECT_DOUBLE_EQ(line.gains[b], 100.0) << b;  // 10^(20 / 10)
-
-    // Text that is no number reads as 0; fields after the twelfth are not read.
-    line = parseJobLine("f.___,soon,loud", "");
-    EXPECT_EQ(line.delay, 0);
-    for (int b = 0; b < bandCount; ++b) EXPECT_EQ(line.gains[b], 1.0) << b;
-    line = parseJobLine("f.___,0,0,0,0,0,0,0,0,0,0,10,20", "");
-    EXPECT_DOUBLE_EQ(line.gains[9], 10.0);  // 10 dB, not the 20 of a thirteenth field
-
-    // Double quotes leave the name, and the folder prefix is put in front as it stands.
-    line = parseJobLine("\"my run.___\",1", "data/");
-    EXPECT_EQ(line.fileName, "data/my run.___");
-    EXPECT_DOUBLE_EQ(line.delay, 0.001);
-}
-
-// ---------------------------------------------------------------- adding
-
-// The example of a job: b.___ 10 ms late, 10 as the only number also every band's gain in dB.
-TEST_F(JobModeTest, ASecondFileIsAddedLateAndWeighted) {
-    writeRun("a", {{1, 0.004}});
-    parameters.Level = 3;  // b's statistics: 8 << 3 = 64 pyramids
-    writeRun("b", {{2, 0.003}}, 0, 7.25);
-    runJobOf({"a.___", "b.___,10"});
-    EXPECT_TRUE(ui.boxes.empty()) << boxTexts().front();
-
-    const auto sections = output();
-    ASSERT_EQ(sections.size(), 1u);
-    const SectionValues& section = sections.at(1);
-    // 10 ms of 1 ms classes: b's rows ten classes later, its rows 10 to 20 all in row 20; 10 dB is a factor 10.
-    expectRows(section, expectedRows({{1}, {2, 10, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}}}));
-    EXPECT_EQ(section.direct, 0.004);  // a's 0.004 s is earlier than b's 0.003 + 0.010 s
-    EXPECT_EQ(section.position, (std::vector<double>{2, 4, 6, 1, 0, 0}));  // the position of the last file read
-    expectLateral(section, 1 + 2, 1);  // one section in the last file: the sum divided by 1, without gains
-
-    const std::string text = readFile("room.___");
-    EXPECT_EQ(text.rfind("[Version]\nProgram = Tolveno 3.0\n", 0), 0u);
-    // The last file's statistics; the parameters of the first file (Level 2).
-    EXPECT_NE(text.find("\n[Statistics]\nPyramids traced = 64\nMean free path  = 7.25\n\n[Parameters]\n"
-                        "Level             = 2\nTime              = 0.02 s\nPrecision         = 0.001 s\n"),
-              std::string::npos);
-    EXPECT_EQ(text.find("[File]"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 7), "\n[End]\n");
-    EXPECT_EQ(parameters.modelFile.str(), "room.___");
-    EXPECT_FALSE(fs::exists("room.___.tmp"));
-}
-
-TEST_F(JobModeTest, GainsInDecibelsWeightEveryBand) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("c", {{3, 0.002}}, 0, 9.5);
-    runJobOf({"a.___", "c.___,0,-3,-3,-3,-3,-3,-3,-3,-3,-3,-3"});
-    const auto sections = output();
-    // c at half power, 10^-0.3 = 0.501187 in every band, without delay.
-    constexpr double half = 0.501187233627;
-    expectRows(sections.at(1), expectedRows({{1}, {3, 0, {half, half, half, half, half, half, half, half, half, half}}}));
-    EXPECT_EQ(sections.at(1).direct, 0.002);
-    EXPECT_NE(readFile("room.___").find("Mean free path  = 9.5\n"), std::string::npos);
-}
-
-TEST_F(JobModeTest, TheListEndsAfter128LinesOrAtAnEmptyLine) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    writeRun("c", {{3, 0.006}});
-    // 129 lines of the same file: 128 of them are added.
-    runJobOf(std::vector<std::string>(129, "a.___"));
-    auto sections = output();
-    expectRows(sections.at(1), expectedRows({{128}}));
-    expectLateral(sections.at(1), 128, 1);
-
-    // An empty line ends the list: c is neither added nor the last.
-    runJobOf({"a.___", "b.___", "", "c.___"});
-    sections = output();
-    expectRows(sections.at(1), expectedRows({{1}, {2}}));
-    EXPECT_EQ(sections.at(1).position[0], 2);
-}
-
-TEST_F(JobModeTest, ASecondFileWithFewerOrMoreReceivers) {
-    writeRun("a", {{1, 0.004}, {10, 0.007}, {100, 0.008}});
-    writeRun("b", {{2, 0.003}, {20, 0.009}});
-    runJobOf({"a.___", "b.___"});
-    auto sections = output();
-    ASSERT_EQ(sections.size(), 3u);
-    expectRows(sections.at(1), expectedRows({{1}, {2}}));
-    EXPECT_EQ(sections.at(1).direct, 0.003);
-    expectLateral(sections.at(1), 1 + 2, 2);  // the last file's 2 sections
-    expectLateral(sections.at(2), 10 + 20, 2);
-    // Receiver 3 keeps the first file's values; it is beyond the last file's sections and not divided.
-    expectRows(sections.at(3), expectedRows({{100}}));
-    EXPECT_EQ(sections.at(3).direct, 0.008);
-    EXPECT_EQ(sections.at(3).position, (std::vector<double>{100, 200, 300, 1, 0, 0}));
-    expectLateral(sections.at(3), 100, 1);
-
-    // More receivers in the later file: only those of the first one are summed.
-    runJobOf({"b.___", "a.___"});
-    sections = output();
-    ASSERT_EQ(sections.size(), 2u);
-    expectRows(sections.at(1), expectedRows({{2}, {1}}));
-    expectRows(sections.at(2), expectedRows({{20}, {10}}));
-}
-
-TEST_F(JobModeTest, LateralValuesAreAveragedOverTheSectionsOfTheLastFile) {
-    writeRun("a", {{1, 0.004}, {4, 0.004}});
-    writeRun("b", {{2, 0.004}, {5, 0.004}});
-    writeRun("c", {{3, 0.004}, {6, 0.004}});
-    runJobOf({"a.___", "b.___", "c.___"});
-    const auto sections = output();
-    ASSERT_EQ(sections.size(), 2u);
-    // Three files summed, divided by the last file's 2 sections (not by the 3 files).
-    expectLateral(sections.at(1), 1 + 2 + 3, 2);
-    expectLateral(sections.at(2), 4 + 5 + 6, 2);
-    EXPECT_NEAR(sections.at(1).lateral[0][9], 9.75, 1e-9);  // LFC, band 9: (1 + 2 + 3) · (1 + 0.25 · 9) / 2
-    expectRows(sections.at(2), expectedRows({{4}, {5}, {6}}));
-}
-
-TEST_F(JobModeTest, ASingleFileWritesNothing) {
-    writeRun("a", {{1, 0.004}});
-    runJobOf({"a.___"});
-    EXPECT_FALSE(fs::exists("room.___"));
-    EXPECT_FALSE(fs::exists("room.___.tmp"));
-    EXPECT_TRUE(ui.boxes.empty());
-    // It was read all the same.
-    EXPECT_EQ(microphones().receiverCount(), 1u);
-}
-
-// The separate files of a run with SaveAll, one per source, added without delay or gain.
-TEST_F(JobModeTest, TheFilesOfASaveAllRunAddUpUnderTheNameOfSource65535) {
-    parameters.SaveAll = true;
-    const std::string first = writeRun("hall", {{1, 0.006}, {4, 0.009}}, 0);
-    const std::string second = writeRun("hall", {{2, 0.005}, {5, 0.008}}, 1);
-    const std::string third = writeRun("hall", {{3, 0.007}, {6, 0.004}}, 2);
-    ASSERT_EQ(first, "hall.__a");
-    ASSERT_EQ(third, "hall.__c");
-    std::string job = "\nhall\n" + first + "\n" + second + "\n" + third + "\n";
-    writeFile("hall.job", job);
-    freshProcess();
-    runJob("hall.job");
-    EXPECT_TRUE(ui.boxes.empty());
-
-    // SaveAll came in as on: the source code of 65535, "_" then (96 + 65535 div 26) mod 256 = 2616 mod 256 = 56,
-    // then a + 65535 mod 26 = a + 15.
-    std::string name = "hall._";
-    name += static_cast<char>((96 + 65535 / 26) % 256);
-    name += static_cast<char>('a' + 65535 % 26);
-    ASSERT_EQ(name, "hall._8p");
-    ASSERT_TRUE(fs::exists(name));
-    EXPECT_EQ(parameters.modelFile.str(), name);
-    const auto sections = microphoneSections(readFile(name));
-    ASSERT_EQ(sections.size(), 2u);
-    expectRows(sections.at(1), expectedRows({{1}, {2}, {3}}));
-    expectRows(sections.at(2), expectedRows({{4}, {5}, {6}}));
-    EXPECT_EQ(sections.at(1).direct, 0.005);
-    EXPECT_EQ(sections.at(2).direct, 0.004);
-    EXPECT_EQ(sections.at(2).position[0], 6);
-    expectLateral(sections.at(1), 1 + 2 + 3, 2);
-    EXPECT_NE(readFile(name).find("SaveAll           = On\n"), std::string::npos);
-}
-
-TEST_F(JobModeTest, AddingOneFileByItself) {
-    writeRun("a", {{1, 0.004}});
-    freshProcess();
-    parameters.modelFile.assign("room.ray");
-    parameters.Time = 0.02;
-    parameters.Precision = 0.001;
-    const std::array<double, bandCount> unit{1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-
-    // A later file that finds no receiver 1 to add to counts for nothing: no output either.
-    microphones().add(std::make_unique<Microphone>(), 2);
-    {
-        TConfig file("a.___");
-        addResultsFile(file, lastResultsFile, unit, 0);
-    }
-    EXPECT_FALSE(fs::exists("room.___"));
-    EXPECT_EQ(microphones().at(1), nullptr);
-    EXPECT_EQ(microphones().at(2)->response.row(0)[0], 0);
-
-    // With no microphones at all, a call flagged last only is the first as well: it reads the parameters and the
-    // receivers, and writes nothing.
-    microphones().destroyAll();
-    parameters.Time = 1;
-    {
-        TConfig file("a.___");
-        addResultsFile(file, lastResultsFile, unit, 0);
-    }
-    EXPECT_EQ(parameters.Time, 0.02);
-    EXPECT_FALSE(fs::exists("room.___"));
-    ASSERT_NE(microphones().at(1), nullptr);
-    EXPECT_EQ(microphones().at(1)->response.row(3)[2], energy(1, 3, 2));
-    EXPECT_TRUE(ui.boxes.empty());
-}
-
-// ---------------------------------------------------------------- the job file
-
-TEST_F(JobModeTest, LinesEndWithLfOrCrLfAndALongLineEndsTheReading) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    writeRun("c", {{3, 0.006}});
-    // "./" steps make long names of the same files: 127 of them and "b.___" give 259 characters, one more
-    // slash 260.
-    std::string steps;
-    for (int i = 0; i < 127; ++i) steps += "./";
-    const std::string longest = steps + "b.___";
-    const std::string tooLong = steps + "/a.___";
-    ASSERT_EQ(longest.size(), 259u);
-    ASSERT_EQ(tooLong.size(), 260u);
-    for (const std::string lineEnd : {"\n", "\r\n"}) {
-        // Reading ends at the 260 characters: a and b are added, c is not, and b is the last.
-        runJobOf({"a.___", longest, tooLong, "c.___"}, lineEnd);
-        const auto sections = output();
-        expectRows(sections.at(1), expectedRows({{1}, {2}}));
-        EXPECT_EQ(sections.at(1).position[0], 2);
-        EXPECT_TRUE(ui.boxes.empty());
-        fs::remove("room.___");
+    const struct { const char *line, *prefix, *name; double delay; std::array<double, bandCount> dB; } cases[] = {
+        // The delay in ms, then the gains of the bands in dB.
+        {"d.___,2.5,0,10,20,30,40,50,60,70,80,-90", "", "d.___", 0.0025, {0, 10, 20, 30, 40, 50, 60, 70, 80, -90}},
+        // Missing fields repeat the last one present, even the name (whose leading number counts).
+        {"e.___,5,0,6", "", "e.___", 0.005, {0, 6, 6, 6, 6, 6, 6, 6, 6, 6}},
+        {"20room.___", "", "20room.___", 0.020, {20, 20, 20, 20, 20, 20, 20, 20, 20, 20}},
+        // Text that is no number reads as 0; fields after the twelfth are not read.
+        {"f.___,soon,loud", "", "f.___", 0, {}},
+        {"f.___,0,0,0,0,0,0,0,0,0,0,10,20", "", "f.___", 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10}},
+        // Double quotes leave the name; the folder prefix goes in front as it stands.
+        {"\"my run.___\",1", "data/", "data/my run.___", 0.001, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        const JobLine line = parseJobLine(c.line, c.prefix);
+        EXPECT_EQ(line.fileName, c.name) << c.line;
+        EXPECT_DOUBLE_EQ(line.delay, c.delay) << c.line;
+        for (int b = 0; b < bandCount; ++b)
+            EXPECT_NEAR(line.gains[b] / std::pow(10.0, c.dB[b] / 10), 1, 1e-12) << c.line << ", band " << b;
     }
 }
 
-TEST_F(JobModeTest, TheFolderPrefixAndTheModelLoseTheirQuotes) {
+TEST_F(JobModeTest, TheResultsFilesOfAJobAddUp) {
+    parameters.Level = 2;
+    const std::string a = writeRun("a", {{1, 0.004}, {10, 0.004}, {100, 0.008}});
+    parameters.Level = 3;
+    const std::string b = writeRun("b", {{2, 0.003}, {20, 0.004}}, 7.25);
+    writeFile("crlf.___", std::regex_replace(b, std::regex("\n"), "\r\n"));
+    writeRun("c", {{3, 0.004}, {30, 0.004}});
+    writeRun("zero", {{4, 0}});
     fs::create_directory("sub");
     writeRun("sub/Run", {{1, 0.004}});
-    writeRun("sub/b", {{2, 0.005}});
-    // The folder's capitals (the scratch folder is named after this test) and those of Run.___ stay: the
-    // parameters are read from the file as named.
-    writeFile("Job.job", "\"" + folder.string() + "/sub/\"\n\"Room\"\nRun.___\n\"b.___\",1,0\n");
-    freshProcess();
-    runJob("Job.job");
-    EXPECT_TRUE(ui.boxes.empty()) << boxTexts().front();
-    // The model name: quotes removed, lower case, extension "ray"; the output beside it.
-    EXPECT_EQ(parameters.modelFile.str(), "room.___");
-    const auto sections = output();
-    // Time 0.02 s and Level 2 of the first file: 21 rows.
-    expectRows(sections.at(1), expectedRows({{1}, {2, 1}}));
-    EXPECT_NE(readFile("room.___").find("Level             = 2\n"), std::string::npos);
-    EXPECT_EQ(parameters.settingsFile.str(), "");  // a results file is no settings file
-    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
-        EXPECT_EQ(entry.path().filename().string().find("tolveno-parameters-" + std::to_string(::getpid())),
-                  std::string::npos);
-}
+    writeRun("sub/b", {{2, 0.004}});
+    writeFile("plain.___", a.substr(a.find("[Microphone_1]")));       // no [Parameters]
+    writeFile("tiny.___", "[Parameters]\nTime = 0.02 s\n\n[End]\n");  // below 80 bytes
+    writeFile("bad.___", "[Parameters]\nTime = 0.02\nPrecision = 0.001\n\n[Microphone_1]\n Position 1 2 3\n\n[End]\n");
+    writeFile("empty.___",
+              "[Statistics]\nPyramids traced = 512\nMean free path = 3.5 m\n\n[Parameters]\nTime = 1\n\n[End]\n");
+    // Slashes lengthen names of the same files: 259 characters are read, 260 end the reading.
+    const std::string longest = std::string(".").append(253, '/') + "b.___";
+    const std::string tooLong = std::string(".").append(254, '/') + "a.___";
 
-// ---------------------------------------------------------------- failures
-
-TEST_F(JobModeTest, FilesThatCannotBeUsedAreSkipped) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    // Above 80 bytes, but without [Parameters].
-    writeFile("plain.___", "[Statistics]\nPyramids traced = 8\n\n[Microphone_1]\n Position = 9 9 9 1 0 0\n"
-                           " Direct Wave = 0.001 s\n");
-    writeFile("tiny.___", "[Parameters]\nTime = 0.02 s\n\n[End]\n");  // 35 bytes
-    runJobOf({"plain.___", "a.___", "missing.___", "tiny.___", "b.___"});
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Error: Can't find the paragraph [Parameters]",
-                                                    "Error: Can't find file missing.___",
-                                                    "Error: Can't read tiny.___"}));
-    // a, treated as the first since nothing came before it, and b.
-    const auto sections = output();
-    ASSERT_EQ(sections.size(), 1u);
-    expectRows(sections.at(1), expectedRows({{1}, {2}}));
-}
-
-TEST_F(JobModeTest, AnUnreadableFirstSectionStillHoldsItsPlace) {
-    writeRun("b", {{2, 0.005}});
-    writeFile("bad.___", "[Parameters]\nTime = 0.02 s\nPrecision = 0.001 s\n\n[Microphone_1]\n"
-                         " Position 1 2 3 (no equals sign)\n\n[End]\n");
-    runJobOf({"bad.___", "b.___"});
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't find Position of Microphone_1 in file bad.___"});
-    // The paragraph is read as a settings file: the missing SaveAll takes its default, on, which names the
-    // output by the source code of 65535.
-    ASSERT_TRUE(fs::exists("room._8p"));
-    EXPECT_FALSE(fs::exists("room.___"));
-    // Receiver 1 was made from the bad section, empty: b's section is added to it.
-    const auto sections = microphoneSections(readFile("room._8p"));
-    ASSERT_EQ(sections.size(), 1u);
-    expectRows(sections.at(1), expectedRows({{2}}));
-    EXPECT_EQ(sections.at(1).position, (std::vector<double>{2, 4, 6, 1, 0, 0}));
-}
-
-TEST_F(JobModeTest, TheSettingsOfTheModelComeFirst) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    writeFile("room.ray", "EntityList\nEnd\n");
-    writeFile("room.ini", "[Parameters]\nAlfa = 3\nBeta = 0.25\nTime = 5\n");
-    runJobOf({"a.___", "b.___"});
-    EXPECT_EQ(parameters.settingsFile.str(), "room.ini");
-    const std::string text = readFile("room.___");
-    // Alfa and Beta are taken from the first settings read; Time (0.02 s) from the first results file.
-    EXPECT_NE(text.find("Time              = 0.02 s\n"), std::string::npos);
-    EXPECT_NE(text.find("Alfa              = 3\nBeta              =  0.25\n"), std::string::npos);
-    expectRows(output().at(1), expectedRows({{1}, {2}}));
-}
-
-TEST_F(JobModeTest, ALastFileWithoutMicrophonesStillWritesTheSum) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    writeFile("empty.___", "[Statistics]\nPyramids traced    = 512\nMean free path     = 3.5 m\n\n"
-                           "[Parameters]\nTime = 0.5 s\n\n[End]\n");
-    runJobOf({"a.___", "b.___", "empty.___"});
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't find the paragraph [Microphone_1]"});
-    const auto sections = output();
-    expectRows(sections.at(1), expectedRows({{1}, {2}}));
-    // No section of the last file: the lateral sums are divided by nothing.
-    expectLateral(sections.at(1), 1 + 2, 1);
-    EXPECT_NE(readFile("room.___").find("[Statistics]\nPyramids traced = 512\nMean free path  = 3.5\n\n"),
-              std::string::npos);
-}
-
-TEST_F(JobModeTest, LaterFilesWithOtherClassCounts) {
-    writeRun("a", {{1, 0.004}, {10, 0.004}});
-    parameters.Time = 0.025;  // N = 25: b's sections are 5 rows longer
-    writeRun("b", {{2, 0.005}, {20, 0.005}});
-    parameters.Time = 0.01;  // N = 10: c's sections are 10 rows shorter
-    writeRun("c", {{3, 0.006}, {30, 0.006}});
-
-    // The extra rows of b's first section stop the search for the next position.
-    runJobOf({"a.___", "b.___"});
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't find Position of Microphone_2 in file b.___"});
-    auto sections = output();
-    expectRows(sections.at(1), expectedRows({{1}, {2}}));  // b's rows 0 to 20
-    expectRows(sections.at(2), expectedRows({{10}}));
-
-    // c's short first section fails the stream at the next heading: the file is read no further.
-    runJobOf({"a.___", "c.___"});
-    EXPECT_TRUE(ui.boxes.empty());
-    sections = output();
-    std::vector<std::array<double, bandCount>> expected = expectedRows({{1}});
-    for (std::uint32_t k = 0; k <= 10; ++k)
-        for (int b = 0; b < bandCount; ++b) expected[k][b] += energy(3, k, b);
-    expectRows(sections.at(1), expected);
-    expectRows(sections.at(2), expectedRows({{10}}));
-}
-
-TEST_F(JobModeTest, AMissingJobFileIsReported) {
-    freshProcess();
+    const struct {
+        std::vector<std::string> lines;
+        std::vector<Sum> sums;
+        std::size_t sections = 3;
+        std::vector<std::string> boxes = {};
+        const char* output = "room.___";  // nullptr: none
+        const char* text = "";            // a part of the output
+        const char* head = "\nroom\n";    // the folder prefix and the model
+        const char* lineEnd = "\n";
+        int message = -1;  // a window message waiting when the job starts
+    } cases[] = {
+        // A quit request (0) or the wait box cancelled stops the job: nothing is written.
+        {.lines = {"a.___", "b.___"}, .sums = {}, .output = nullptr, .message = 0},
+        {.lines = {"a.___", "b.___"}, .sums = {}, .output = nullptr, .message = IDCANCEL},
+        // b 10 ms (ten classes) late and 10 dB (a factor 10) up, a 2 ms late at 0 dB. The statistics of the last file,
+        // the parameters of the first; lateral values divided by b's 2 sections; receiver 3, beyond them, is a's.
+        {.lines = {"a.___,2,0", "b.___,10"},
+         .sums = {{1, {{1, 2}, {2, 10, 10}}, 2, 0.006, 2}, {3, {{100, 2}}, 1, 0.010, 100}},
+         .text = "\n\n[Statistics]\nPyramids traced = 64\nMean free path  = 7.25\n\n[Parameters]\n"
+                 "Level             = 2\nTime              = 0.02 s\nPrecision         = 0.001 s\n"},
+        // Divided by the last file's 2 sections, not by the 3 files.
+        {.lines = {"a.___", "b.___", "c.___"}, .sums = {{2, {{10}, {20}, {30}}, 2, 0.004, 30}}},
+        // More receivers in a later file: only those of the first are summed.
+        {.lines = {"b.___", "a.___"}, .sums = {{2, {{20}, {10}}, 2, 0.004, 10}}, .sections = 2},
+        // A negative delay is neither added to the direct wave nor shifts the rows.
+        {.lines = {"a.___,-3,0", "b.___,-1,0"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}}},
+        // The list ends after 128 files, at an empty line, and at a line longer than 259 characters.
+        {.lines = std::vector<std::string>(129, "a.___"), .sums = {{1, {{128}}, 3, 0.004, 1}}},
+        {.lines = {"a.___", "b.___", "", "c.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}}},
+        {.lines = {"a.___", longest, tooLong, "c.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}}},
+        // Job and results files whose lines end with CR LF (edited on Windows); 259 characters and CR LF are read.
+        {.lines = {"a.___", longest, "c.___"}, .sums = {{1, {{1}, {2}, {3}}, 2, 0.003, 3}}, .head = "\r\nroom\r\n",
+         .lineEnd = "\r\n"},
+        {.lines = {"a.___", "crlf.___"}, .sums = {{2, {{10}, {20}}, 2, 0.004, 20}}},
+        // The folder prefix and the model lose their quotes; the model's name is made lower case, its extension "ray".
+        {.lines = {"Run.___", "\"b.___\",1,0"}, .sums = {{1, {{1}, {2, 1}}, 1, 0.004, 2}}, .sections = 1,
+         .head = "\"sub/\"\n\"Room\"\n"},
+        // Files that cannot be used are reported and skipped; a is the first since nothing came before it.
+        {.lines = {"plain.___", "a.___", "missing.___", "tiny.___", "b.___"}, .sums = {{1, {{1}, {2}}, 2, 0.003, 2}},
+         .boxes = {"Error: Can't find the paragraph [Parameters]", "Error: Can't find file missing.___",
+                   "Error: Can't read tiny.___"}},
+        // An unreadable first section holds its place. Read as settings, bad's paragraph leaves SaveAll at its
+        // default, on: the output is named by the source code of 65535. (The direct wave is not checked: the sum
+        // keeps "none", 1e12 s, rather than b's 3 ms.)
+        {.lines = {"bad.___", "b.___"}, .sums = {{1, {{2}}, 1, NAN, 2}}, .sections = 1,
+         .boxes = {"Error: Can't find Position of Microphone_1 in file bad.___"}, .output = "room._8p"},
+        // A direct wave at 0 is made 0.1 ms.
+        {.lines = {"zero.___", "c.___"}, .sums = {{1, {{4}, {3}}, 1, 0.0001, 3}}, .sections = 1,
+         .boxes = {"Warning: Invalid Direct Wave Time = 0"}},
+        // A last file without receivers gives its statistics; the lateral sums stay as they are.
+        {.lines = {"a.___", "b.___", "empty.___"}, .sums = {{1, {{1}, {2}}, 1, 0.003, 2}},
+         .boxes = {"Error: Can't find the paragraph [Microphone_1]"},
+         .text = "\n[Statistics]\nPyramids traced = 512\nMean free path  = 3.5\n\n"},
+        // A single file is read but is no sum: nothing is written.
+        {.lines = {"a.___"}, .sums = {}, .output = nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string what = "job #" + std::to_string(&c - cases) + " to " + c.lines.back();
+        std::string job = c.head;
+        for (const std::string& line : c.lines) job += line + c.lineEnd;
+        writeFile("room.job", job);
+        fs::remove("room.___");
+        fs::remove("room._8p");
+        // The state of a fresh process.
+        microphones().destroyAll();
+        parameters = RunParameters{};
+        ui.boxes.clear();
+        if (c.message >= 0) ui.posted.push_back(c.message);
+        runJob("room.job");
+        EXPECT_EQ(boxTexts(), c.boxes) << what;
+        EXPECT_EQ(fs::exists("room.___"), c.output && c.output == std::string("room.___")) << what;
+        EXPECT_EQ(parameters.settingsFile.str(), "") << what;  // a results file is no settings file
+        EXPECT_EQ(ui.topWindow(), 0) << what;                  // the wait box is closed
+        if (!c.output) continue;
+        EXPECT_EQ(parameters.modelFile.str(), c.output) << what;
+        const std::string text = readFile(c.output);
+        EXPECT_EQ(text.rfind("[Version]\nProgram = Tolveno 3.0\n", 0), 0u) << what;
+        EXPECT_EQ(text.find("[File]"), std::string::npos) << what;
+        EXPECT_EQ(text.substr(text.size() - 7), "\n[End]\n") << what;
+        EXPECT_NE(text.find(c.text), std::string::npos) << what << ": " << c.text;
+        const auto sections = sectionsOf(text);
+        EXPECT_EQ(sections.size(), c.sections) << what;
+        for (const Sum& sum : c.sums) EXPECT_TRUE(isSum(sections, sum)) << what;
+    }
+    ui.boxes.clear();
     runJob("nothing.job");
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't find file nothing.job"});
 }
 
-// ---------------------------------------------------------------- output file
-
-TEST_F(JobModeTest, TheOutputReplacesAnEarlierFileWhole) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    writeFile("room.___", std::string(100000, 'x'));
-    runJobOf({"a.___", "b.___"});
-    const std::string text = readFile("room.___");
-    EXPECT_EQ(text.find('x'), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 7), "\n[End]\n");
-    EXPECT_FALSE(fs::exists("room.___.tmp"));
-
-    // A folder in the way: nothing is written, and no temporary file stays behind.
-    fs::remove("room.___");
-    fs::create_directory("room.___");
-    runJobOf({"a.___", "b.___"});
-    EXPECT_TRUE(fs::is_directory("room.___"));
-    EXPECT_TRUE(fs::is_empty("room.___"));
-    EXPECT_FALSE(fs::exists("room.___.tmp"));
-}
-
-// ---------------------------------------------------------------- wait box
-
-TEST_F(JobModeTest, TheWaitBoxShowsTheFileAndItsProgress) {
-    writeRun("a", {{1, 0.004}, {4, 0.004}});
-    writeRun("b", {{2, 0.005}, {5, 0.005}});
-    const std::string a = readFile("a.___");
-    const std::string b = readFile("b.___");
-    WatchingWindowSystem watch;
-    installWindowSystem(&watch);
-    runJobOf({"a.___", "b.___"});
-
-    EXPECT_EQ(watch.templates, (std::vector<std::string>{"WaitBox", "WaitBox"}));
-    EXPECT_EQ(watch.texts, (std::vector<std::string>{"a.___", "Writing results...", "b.___", "Writing results..."}));
-    EXPECT_EQ(watch.ranges, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-                                {0u, static_cast<std::uint32_t>(a.size())}, {0u, static_cast<std::uint32_t>(b.size())}}));
-    // Before each section: the position just after its heading line.
-    const auto after = [](const std::string& text, const std::string& heading) {
-        return static_cast<std::uint32_t>(text.find(heading + "\n") + heading.size() + 1);
-    };
-    EXPECT_EQ(watch.positions, (std::vector<std::uint32_t>{after(a, "[Microphone_1]"), after(a, "[Microphone_2]"),
-                                                           after(b, "[Microphone_1]"), after(b, "[Microphone_2]")}));
-    EXPECT_EQ(watch.topWindow(), 0);  // closed
-    EXPECT_GE(watch.pumpCount, 6);    // one per section and one per file when writing
-    EXPECT_TRUE(watch.boxes.empty());
-    EXPECT_TRUE(fs::exists("room.___"));
-}
-
-TEST_F(JobModeTest, AQuitRequestOrACancelledWaitBoxStopsTheJob) {
-    writeRun("a", {{1, 0.004}});
-    writeRun("b", {{2, 0.005}});
-    ui.postQuit();
-    runJobOf({"a.___", "b.___"});
-    EXPECT_FALSE(fs::exists("room.___"));
-    EXPECT_EQ(ui.topWindow(), 0);
-
-    ui.postCommand(IDCANCEL);
-    runJobOf({"a.___", "b.___"});
-    EXPECT_FALSE(fs::exists("room.___"));
-    EXPECT_EQ(ui.topWindow(), 0);
-
-    // Nothing left over: the same job now runs to its end.
-    runJobOf({"a.___", "b.___"});
-    EXPECT_TRUE(fs::exists("room.___"));
+// The per-source files of a SaveAll run added by a job give what one run without SaveAll accumulates.
+TEST_F(JobModeTest, AJobOverSeparateSourcesEqualsTheAccumulatedRun) {
+    writeFile("hall.ray", "EntityList\n Face 1 1 4 0 0 0 10 0 0 10 8 0 0 8 0\n Face 1 1 4 0 0 3 0 8 3 10 8 3 10 0 3\n"
+                          " Source 2 2 1.5 3 2 1.5 0 a.spk\n Source 7 5 1.2 6 5 1.2 0 b.spk\n"
+                          " Receiver 5 3 1.1 0 0 1\n Receiver 8 6 1.4 0 0 1\nEnd\n");
+    writeFile("hall.material", "1 Plaster, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
+    writeFile("hall.ini", "[Parameters]\nLevel=4\nTime=0.1\nPrecision=0.001\nHistory=3\nOpenMP=1\nDiffraction=0\n");
+    writeFile("sum.job", "\nhall\nhall.__a\nhall.__b\n");
+    for (const std::string arguments : {"hall /A1", "hall /A0", "sum.job"})
+        ASSERT_EQ(std::system(("\"" TOLVENO_BINARY "\" " + arguments + " </dev/null 2>/dev/null").c_str()), 0);
+    const auto accumulated = sectionsOf(readFile("hall.___")), added = sectionsOf(readFile("hall._8p"));
+    int nonZero = 0;
+    for (int slot : {1, 2}) {
+        const std::vector<double>&sum = added.at(slot).values, &one = accumulated.at(slot).values;
+        ASSERT_EQ(one.size(), (3 + 101u) * bandCount);
+        ASSERT_EQ(sum.size(), one.size());
+        // The rows, after the lateral lines. Each file rounds to six digits (half a unit of the sixth): a sum of two
+        // rounded values and the accumulated one differ by at most 1.5 units, within 2.
+        for (std::size_t i = 3 * bandCount; i < one.size(); ++i) {
+            EXPECT_NEAR(sum[i], one[i], 2e-5 * std::fabs(one[i])) << "receiver " << slot << ", value " << i;
+            nonZero += one[i] != 0;
+        }
+    }
+    EXPECT_GT(nonZero, 20);
 }
