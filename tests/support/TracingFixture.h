@@ -15,19 +15,17 @@
 #include "support/UiFixture.h"
 #include "tracing/Pyramid.h"
 
-/// Tracing hand-made pyramids through a model given as text, or whole runs of a model.
-///
-/// For hand-made pyramids the parameters are set before a model is loaded (a microphone takes its classes when
-/// it is made): specular tracing at 340 m/s, classes of 0.1 ms over 0.2 s, and a distinct air attenuation per
-/// band, so that a wrong path length shows in every band differently.
-class TracingFixture : public UiFixture {protected:
+/// Tracing hand-made pyramids through a model given as text, or whole runs of a model. For hand-made pyramids
+/// the parameters are set before a model is loaded (a microphone takes its classes when it is made): specular
+/// tracing at 340 m/s, classes of 0.1 ms over 0.2 s, and a distinct air attenuation per band.
+class TracingFixture : public UiFixture {
+protected:
     void SetUp() override {
         UiFixture::SetUp();
         parameters.modelFile.assign("room.ray");
         // 1: hard, no transmission group (nothing passes); 2: a 10 dB panel; 3: soft; 4: opaque, 999.9 dB.
         writeFile("room.material", "1 Plaster, " + bands(0.2) + "\n2 Panel, " + bands(0.3) + ", " + bands(10) +
-                                       "\n3 Curtain, " + bands(0.5) + "\n4 Barrier, " + bands(0.1) + ", " +
-                                       bands(999.9) + "\n");
+                                       "\n3 Curtain, " + bands(0.5) + "\n4 Barrier, " + bands(0.1) + ", " + bands(999.9) + "\n");
         parameters.SoundSpeed = 340;
         parameters.Time = 0.2;
         parameters.Precision = 1e-4;
@@ -45,13 +43,14 @@ class TracingFixture : public UiFixture {protected:
     }
     void load(const std::string& body) { load(model, body); }
     /// A whole run from fresh parameters: room.ray holding the entities, room.material, room.ini holding the
-    /// settings lines, and the flags. Answers the run's statistics.
+    /// settings lines (none: no settings file), and the flags. Answers the run's statistics.
     TraceStatistics run(const std::string& entities, const std::string& materials, const std::string& settings,
                         const std::string& flags = "") {
         clearProcessState();
         writeFile("room.ray", "EntityList\n" + entities + "End\n");
         writeFile("room.material", materials);
-        writeFile("room.ini", "[Parameters]\n" + settings);
+        std::filesystem::remove("room.ini");
+        if (!settings.empty()) writeFile("room.ini", "[Parameters]\n" + settings);
         parameters = RunParameters{};
         TConfig::resetDefaultName();
         EXPECT_TRUE(parameters.parse("room " + flags));
@@ -60,13 +59,13 @@ class TracingFixture : public UiFixture {protected:
         manager.run();
         return manager.statistics;
     }
-    static BandEnergies rising() {  // 1000, 2000, ... 10000: every band distinct
+    static BandEnergies rising() {  // 1000, 2000, ... 10000: a band read from the wrong index shows
         BandEnergies e{};
         for (int b = 0; b < bandCount; ++b) e[b] = 1000.0f * static_cast<float>(b + 1);
         return e;
     }
-    /// A pyramid from apex carrying rising(): its three edges lie halfAngle off the direction, 120° apart, so its
-    /// axis is the direction and every point within halfAngle / 2 of it is inside.
+    /// A pyramid from apex carrying rising(), its three edges halfAngle off the direction, 120° apart: its axis is
+    /// the direction, and every point within halfAngle / 2 of it is inside.
     static Pyramid aimed(const Coord& apex, const Vector& direction, double halfAngle = 0.17) {
         const Versor u(direction);
         const Versor e1(cross(u, std::fabs(u.x) < 0.9 ? Vector(1, 0, 0) : Vector(0, 1, 0))), e2(cross(u, e1));
@@ -83,8 +82,7 @@ class TracingFixture : public UiFixture {protected:
             e[b] = factor * energy[b] * std::exp(-parameters.airAbsorption[b] * R) / (4 * std::numbers::pi * R * R);
         return e;
     }
-    /// The Kurze-Anderson share of band k for a path detour metres longer than the straight one:
-    /// tanh²(√x) / (√10·x) with x = 4π·detour·f / c.
+    /// The Kurze-Anderson share of band k for a detour: tanh²(√x) / (√10·x) with x = 4π·detour·f / c.
     static double kurzeAnderson(double detour, int k) {
         const double x = 4 * std::numbers::pi * detour * bandFrequencies[k] / parameters.SoundSpeed;
         return std::pow(std::tanh(std::sqrt(x)), 2) / (std::sqrt(10.0) * x);
@@ -103,19 +101,15 @@ class TracingFixture : public UiFixture {protected:
     /// Expects a row to hold the energies, to a relative tolerance covering the single-precision steps.
     static void expectRow(const BandEnergies& row, const std::vector<double>& energies, const std::string& what,
                           double relative = 1e-6) {
-        for (int b = 0; b < bandCount; ++b)
-            EXPECT_NEAR(row[b], energies[b], relative * energies[b]) << what << ", band " << b;
+        for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(row[b], energies[b], relative * energies[b]) << what << ", band " << b;
     }
-    /// Expects the microphone to have heard exactly these arrivals of rising() energy, in time order:
-    /// (path length, share of the energy).
-    static void expectArrivals(int microphone, const std::vector<std::pair<double, double>>& wanted,
-                               double relative = 1e-6) {
+    /// Expects the microphone to have heard exactly these arrivals of rising(), in time order: (path length, share).
+    static void expectArrivals(int microphone, const std::vector<std::pair<double, double>>& wanted, double relative = 1e-6) {
         const auto rows = arrivals(microphone);
         ASSERT_EQ(rows.size(), wanted.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             EXPECT_EQ(rows[i].first, classOf(wanted[i].first)) << "arrival " << i;
-            expectRow(rows[i].second, expected(rising(), wanted[i].first, wanted[i].second),
-                      "arrival " + std::to_string(i), relative);
+            expectRow(rows[i].second, expected(rising(), wanted[i].first, wanted[i].second), "arrival " + std::to_string(i), relative);
         }
     }
     Model model;

