@@ -1,9 +1,11 @@
+#include <iomanip>
 #include <tuple>
 
 #include "support/TracingFixture.h"
 #include "tracing/PyramidTracer.h"
 
-// The trace loop: how far a pyramid is followed, what its edge hits, escapes and clones add to the statistics, and
+// One leg of a pyramid (which receivers it serves, with what energy and when, and how it is advanced to its hit), and
+// the trace loop: how far a pyramid is followed, what its edge hits, escapes and clones add to the statistics, and
 // what its clones deliver. Pyramids start at the origin along +x unless said otherwise.
 class TracerTest : public TracingFixture {
 protected:
@@ -12,24 +14,91 @@ protected:
         PyramidTracer(in, statistics).trace(p);
         return statistics;
     }
+    /// Two plaster faces (α 0.2) at x = 0 and x = gap.
+    static std::string mirrors(double gap) {
+        std::ostringstream faces;
+        faces << " Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 " << gap << " -5 -5 " << gap << " 5 -5 " << gap
+              << " 5 5 " << gap << " -5 5\n";
+        return faces.str();
+    }
     Pyramid p = aimed(Coord(0, 0, 0), Vector(1, 0, 0));
-    // Plaster mirrors (α 0.2) at x = 0 and 10: from (2, 0, 0) along +x a pyramid crosses 8 m, then 10 m at a time.
-    const std::string corridor = " Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n";
 };
+
+// From (0, 0, 10) down at 45° onto the floor z = 0 (edges 0.3 rad off the axis), the central ray hits (10, 0, 0) after
+// L = 10·√2; the image source is (0, 0, -10), the reflected axis (1, 0, 1) / √2. Receiver 2 lies 7° off the reflected
+// axis below the floor, 3 on its plane, 4 5° off it above the floor but nearer the image than L, 5 outside both legs.
+TEST_F(TracerTest, ALegServesTheReceiversInsideItBeyondTheFaceAlongThePathTravelled) {
+    const auto fromImage = [](double degrees, double length) {  // from the image at an angle from the vertical
+        std::ostringstream out;
+        const double a = degrees * std::numbers::pi / 180;
+        out << std::setprecision(17) << " Receiver " << length * std::sin(a) << " 0 " << length * std::cos(a) - 10 << " 0 0 0\n";
+        return out.str();
+    };
+    load(" Face 0 1 4 -50 -50 0 50 -50 0 50 50 0 -50 50 0\n Receiver 14 0.2 4.1 0 0 0\n" + fromImage(52, 15) +
+         " Receiver 10.5 0.3 0 0 0 0\n" + fromImage(40, 13.5) + " Receiver 10 8 5 0 0 0\n");
+    p = aimed(Coord(0, 0, 10), Vector(1, 0, -1), 0.3);
+    Face* monopermeable = nullptr;
+    ASSERT_EQ(model.traceLeg(p, monopermeable), 1);
+    ASSERT_EQ(p.lastFace, model.faceNumbered(1));
+    // The first leg serves 2, 3 and 4 whatever their side of the floor (it does not obstruct), not 1 (22° off its
+    // axis) nor 5; receiver 3 over |(10.5, 0.3, -10)|, as the direct wave.
+    expectArrivals(3, {{std::sqrt(110.25 + 0.09 + 100), 1}});
+    EXPECT_TRUE(arrivals(1).empty() && arrivals(5).empty() && microphones().at(3)->response.hasDirect);
+    p.reflect(p.lastFace->plane);
+    p.startLegAtHitPoint();
+    microphones().clearAll();
+    for (int i : {2, 3, 4}) {
+        ASSERT_TRUE(p.contains(microphones().at(i)->axis.origin)) << i;
+        ASSERT_EQ(distance(p.apex, microphones().at(i)->axis.origin) < p.pathLength, i == 4) << i;
+    }
+    // The reflected leg serves receiver 1 only, along the hit point: L + |(4, 0.2, 4.1)|, not the 19.871 m from the
+    // image, with 1 - 0.2 of the energy and not as the direct wave.
+    EXPECT_EQ(model.traceLeg(p, monopermeable), 0);
+    expectArrivals(1, {{10 * std::sqrt(2.0) + std::sqrt(16 + 0.04 + 16.81), 0.8}});
+    for (int i : {2, 3, 4, 5}) EXPECT_TRUE(arrivals(i).empty()) << i;
+    EXPECT_FALSE(microphones().at(1)->response.hasDirect);
+}
+
+// A face at x = 3 between the apex (0, 0, 0) and a receiver at (6, 0.2, 0.1), a second receiver before it: the receiver
+// behind hears the share the face lets through; the pyramid goes on to its hit (at x = path) keeping a share of its
+// energy. A monopermeable obstructing face of 10 dB is passed by the central ray, which hits a curtain at x = 10: it
+// hides nothing and costs its loss beyond it.
+TEST_F(TracerTest, FacesCrossedHideReceiversByTheirTransmissionLoss) {
+    const std::tuple<std::string, double, std::uint32_t, double, double, std::uint32_t> cases[] = {  // behind, hit, path,
+        {" Face 1 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0, 1, 3, 0.9, 0},    // kept, passed; opaque, obstructing
+        {" Face 0 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 1, 1, 3, 0.9, 0},    // opaque, not obstructing
+        {" Face 1 2 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0.1, 1, 3, 0.7, 0},  // 10 dB, obstructing
+        {" Face 3 2 4 3 -2 -2 3 2 -2 3 2 2 3 -2 2\n Face 0 3 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n", 0.1, 2, 10, 0.05, 1},
+    };
+    for (const auto& [faces, behind, hit, path, keep, passed] : cases) {
+        SCOPED_TRACE(faces);
+        Model room;
+        load(room, faces + " Receiver 6 0.2 0.1 7 0 0\n Receiver 1.5 0.05 0.05 2 0 0\n");
+        p = aimed(Coord(0, 0, 0), Vector(1, 0, 0));
+        Face* monopermeable = nullptr;
+        ASSERT_EQ(room.traceLeg(p, monopermeable), 1);
+        EXPECT_EQ(monopermeable, passed ? room.faceNumbered(passed) : nullptr);
+        expectArrivals(1, behind == 0 ? std::vector<std::pair<double, double>>{} : std::vector{std::pair{std::sqrt(36.05), behind}});
+        expectArrivals(2, {{std::sqrt(2.255), 1}});
+        EXPECT_TRUE(p.order == 1 && p.lastFace == room.faceNumbered(hit) && p.historyCount == 1 && p.history[0].face == hit);
+        EXPECT_TRUE(p.lastLeg == path && p.pathLength == path && p.pathLengthSquares == path * path);
+        EXPECT_TRUE(nearlyEqual(p.history[0].point, p.hitPoint) && std::fabs(p.hitPoint.x - path) < 1e-12);
+        for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(p.energy[b], rising()[b] * keep, 1e-6 * rising()[b]) << b;
+    }
+}
 
 TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     parameters.History = 17;
     parameters.Time = 1;
-    load(corridor + " Receiver 5 0.05 0.05 6 0 0\n");
+    load(mirrors(10) + " Receiver 5 0.05 0.05 6 0 0\n");
     p = aimed(Coord(2, 0, 0), Vector(1, 0, 0));
     const TraceStatistics statistics = trace(model);
-    // The pyramid stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m.
+    // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. Leg k + 1 delivers order k: the direct sound
+    // over |(3, 0.05, 0.05)|, then 8 + 10·(k - 1) m to the last hit and |(±5, 0.05, 0.05)| from it, with 0.8 left at
+    // each reflection: 17 of them in single precision stay within a relative 1e-5 (2^-24 a rounding, the float α).
     EXPECT_TRUE(p.order == 18 && statistics.reflectionCount == 18 && statistics.escapedCount + statistics.edgeHitCount == 0);
     EXPECT_NEAR(statistics.pathSum, 178, 1e-9);
     EXPECT_NEAR(statistics.pathSquareSum, 64 + 1700, 1e-9);
-    // Leg k + 1 delivers order k: the direct sound over |(3, 0.05, 0.05)|, then 8 + 10·(k - 1) m to the last hit and
-    // |(±5, 0.05, 0.05)| from it, with 0.8 left at each reflection. Up to 17 reflections in single precision: their
-    // roundings (2^-24 each) and the float α stay below a relative 1e-5.
     std::vector<std::pair<double, double>> wanted{{std::hypot(3, std::sqrt(0.005)), 1}};
     for (int k = 1; k < 18; ++k) wanted.emplace_back(8 + 10.0 * (k - 1) + std::hypot(5, std::sqrt(0.005)), std::pow(0.8, k));
     expectArrivals(1, wanted, 1e-5);
@@ -48,7 +117,7 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     }
 }
 
-TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBack) {
+TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBackAStuckOneIsStopped) {
     // The floor z = 0 (plaster, first in the model) and a curtain x = 10 meet along x = 10, z = 0; a third face y = 5
     // closes a corner at (10, 5, 0).
     const std::string edge = " Face 0 1 4 0 -5 0 10 -5 0 10 5 0 0 5 0\n Face 0 3 4 10 -5 0 10 5 0 10 5 3 10 -5 3\n";
@@ -67,27 +136,17 @@ TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBack) {
     EXPECT_TRUE(statistics.edgeHitCount == 1 && statistics.escapedCount == 1 && p.order == 1);
     EXPECT_TRUE(nearlyEqual(p.apex, Coord(15, 0, -5)) && nearlyEqual(p.section.axis, Versor(-1, 0, 1)));
     expectArrivals(1, {{std::sqrt(4 + 0.0025 + 3.8025), 1}, {5 * std::sqrt(2.0) + std::sqrt(9 + 0.0025 + 9.3025), 0.4}});
-}
-
-// Two plaster faces a gap apart, the pyramid starting in the middle: legs of gap / 2, then gap, gap... The last
-// four legs add up to 3.5 gaps after the fourth hit, 4 after every later one.
-TEST_F(TracerTest, APyramidWhoseLastFourLegsAddUpToACentimetreAtMostIsStopped) {
-    const std::tuple<double, int, int, std::uint32_t, double> cases[] = {  // gap, History; order, edge hits, path
-        {0.0027, 9, 4, 1, 3.5},  // 9.45 mm after the fourth hit: stuck there, counted once
-        {0.003, 9, 10, 0, 9.5},  // 10.5 mm, then 12 mm: never stuck; History ends it at the tenth hit
-        {0.0027, 3, 4, 0, 3.5},  // the fourth hit ends the pyramid before the stuck test is made
-    };
-    for (const auto& [gap, history, order, stuck, path] : cases) {
+    // Between faces a gap apart, from the middle: legs of gap / 2, then gap, gap... The last four add up to 3.5 gaps
+    // after the fourth hit, 4 after every later one. Stuck at 9.45 mm (counted as an edge hit), not at 10.5 mm, where
+    // History 9 ends it at the tenth hit; History 3 ends it at the fourth hit before the test is made.
+    for (const auto& [gap, history, order, stuck] : {std::tuple{0.0027, 9, 4, 1u}, {0.003, 9, 10, 0u}, {0.0027, 3, 4, 0u}}) {
         parameters.History = history;
-        std::ostringstream faces;
-        faces << " Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 " << gap << " -5 -5 " << gap << " 5 -5 " << gap
-              << " 5 5 " << gap << " -5 5\n";
         Model between;
-        load(between, faces.str());
+        load(between, mirrors(gap));
         p = aimed(Coord(gap / 2, 0, 0), Vector(1, 0, 0));
-        const TraceStatistics statistics = trace(between);
-        EXPECT_TRUE(p.order == order && statistics.reflectionCount == order && statistics.edgeHitCount == stuck) << gap;
-        EXPECT_NEAR(statistics.pathSum, path * gap, 1e-12) << gap;
+        const TraceStatistics trapped = trace(between);
+        EXPECT_TRUE(p.order == order && trapped.reflectionCount == order && trapped.edgeHitCount == stuck) << gap;
+        EXPECT_NEAR(trapped.pathSum, (order - 0.5) * gap, 1e-12) << gap;
     }
 }
 

@@ -1,12 +1,10 @@
 #include <omp.h>
 
-#include <array>
-
 #include "support/TracingFixture.h"
 
-// Whole runs of a 6 x 5 x 3 m box with a thin obstructing panel of 10 dB in it and two receivers. Level 3 (64
-// pyramids a source), History 3, clones on the first leg and diffusion on, so that every part of a leg is used;
-// reflections stay specular, so that a run does not depend on the random numbers of the threads.
+// Whole runs of a 6 x 5 x 3 m box with an obstructing panel of 10 dB in it and two receivers. Level 3 (64 pyramids a
+// source), History 3, clones on the first leg and diffusion on, so that every part of a leg is used; reflections
+// stay specular, so that a run does not depend on the random numbers of the threads.
 class TracingRunTest : public TracingFixture {
 protected:
     using Rows = std::vector<std::vector<BandEnergies>>;  // per receiver
@@ -15,19 +13,18 @@ protected:
                           " Face 0 2 4 0 0 0 6 0 0 6 0 3 0 0 3\n Face 0 2 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
                           " Face 0 3 4 0 0 0 6 0 0 6 5 0 0 5 0\n Face 0 3 4 0 0 3 6 0 3 6 5 3 0 5 3\n"
                           " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" + sources + " Receiver 4.7 2.2 1.3 0 0 0\n Receiver 1.9 3.6 1.6 0 0 0\n",
-                          "1 Plaster, " + bands(0.05) + "\n2 Wood, 0.15 0.15 0.12 0.1 0.1 0.08 0.07 0.07 0.07 0.07\n"
-                          "3 Tiles, 0.3 0.3 0.3 0.5 0.6 0.7 0.7 0.7 0.7 0.7\n4 Panel, " + bands(0.3) + ", " + bands(10) +
-                              ", 0.1 0.1 0.1 0.2 0.2 0.3 0.3 0.4 0.4 0.5\n",
+                          "1 Plaster, " + bands(0.05) + "\n2 Wood, 0.15 0.15 0.12 0.1 0.1 0.08 0.07 0.07 0.07 0.07\n3 Tiles, " +
+                              bands(0.5) + "\n4 Panel, " + bands(0.3) + ", " + bands(10) + ", 0.1 0.1 0.1 0.2 0.2 0.3 0.3 0.4 0.4 0.5\n",
                           "Level=3\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\nHitLevel=-1\nRandomizeAfter=-1\n"
                           "Diffusion=1\nDiffusionMode=7\nCloneLevel=0\nOpenMP=" + std::to_string(threads) + "\nSaveAll=" + (saveAll ? "1\n" : "0\n"));
         Rows rows;
         for (unsigned i = 1; i <= microphones().receiverCount(); ++i) rows.push_back(microphones().at(i)->response.rows);
         return rows;
     }
-    /// The rows agree within the relative difference the order of summation can make: a row sums at most n positive
-    /// single-precision terms, any order stays within (n - 1)·2^-24 of the exact sum, two orders within twice that.
-    /// Each pyramid travels History + 1 = 4 legs at most, makes at most one clone that does the same, and each leg
-    /// offers a receiver one arrival: n ≤ 64 · 2 · 4 per source. Every receiver heard something.
+    /// The rows agree within what the order of summation can change: a row sums at most n positive single-precision
+    /// terms, any order stays within (n - 1)·2^-24 of the exact sum, two orders within twice that. Each pyramid travels
+    /// History + 1 = 4 legs at most, makes at most one clone that does the same, and each leg offers a receiver one
+    /// arrival: n ≤ 64 · 2 · 4 per source. Every row is finite and not negative, and every receiver heard something.
     static void expectSameRows(const Rows& a, const Rows& b, int sources) {
         const double tolerance = 2 * (sources * 64 * 2 * 4) * std::ldexp(1.0, -24);
         ASSERT_TRUE(a.size() == 2 && b.size() == 2 && a[0].size() == b[0].size() && a[1].size() == b[1].size());
@@ -36,9 +33,9 @@ protected:
             for (std::size_t k = 0; k < a[m].size(); ++k)
                 for (int band = 0; band < bandCount; ++band) {
                     const double x = a[m][k][band], y = b[m][k][band];
-                    ASSERT_TRUE(std::isfinite(x) && x >= 0) << "receiver " << m + 1 << ", class " << k;
-                    ASSERT_NEAR(x, y, tolerance * std::max(x, y)) << "receiver " << m + 1 << ", class " << k << ", band " << band;
                     total += x;
+                    ASSERT_TRUE(std::isfinite(x) && x >= 0 && std::fabs(x - y) <= tolerance * std::max(x, y))
+                        << "receiver " << m + 1 << ", class " << k << ", band " << band << ": " << x << ' ' << y;
                 }
             EXPECT_GT(total, 0) << "receiver " << m + 1;
         }
@@ -50,16 +47,13 @@ TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh
     TraceStatistics one, two, alone, both, each;
     const Rows oneThread = trace(first, 1, false, &one);
     EXPECT_EQ(parameters.OpenMP, 1);
-    const Rows twoThreads = trace(first, 2, false, &two);
+    expectSameRows(oneThread, trace(first, 2, false, &two), 1);
     EXPECT_EQ(parameters.OpenMP, std::min(2, omp_get_num_procs())) << "lowered to the processors";
     // The same pyramids and clones: the counts agree exactly, the path sums up to the order of their additions.
-    expectSameRows(oneThread, twoThreads, 1);
-    EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount &&
-                one.edgeHitCount == two.edgeHitCount);
+    EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount && one.edgeHitCount == two.edgeHitCount);
     EXPECT_NEAR(one.pathSum, two.pathSum, 1e-12 * one.pathSum);
-    EXPECT_NEAR(one.pathSquareSum, two.pathSquareSum, 1e-12 * one.pathSquareSum);
-    // Without SaveAll each receiver holds what each source alone gave it, and so do the path statistics; with it,
-    // the receivers and the sums hold the last source only, computed in the same order.
+    // Without SaveAll each receiver holds what each source alone gave it, and so do the path statistics; with it, the
+    // receivers and the sums hold the last source only, computed in the same order.
     Rows sum = trace(second, 1, false, &alone);
     const Rows bothRows = trace(first + second, 1, false, &both);
     for (std::size_t m = 0; m < sum.size(); ++m)
@@ -67,9 +61,7 @@ TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh
             for (int band = 0; band < bandCount; ++band) sum[m][k][band] += oneThread[m][k][band];
     expectSameRows(bothRows, sum, 2);
     EXPECT_EQ(both.reflectionCount, one.reflectionCount + alone.reflectionCount);
-    EXPECT_NEAR(both.pathSum, one.pathSum + alone.pathSum, 1e-12 * both.pathSum);
-    sum = trace(second, 1, false, &alone);
-    EXPECT_EQ(trace(first + second, 1, true, &each), sum);
+    EXPECT_EQ(trace(first + second, 1, true, &each), trace(second, 1, false, &alone));
     EXPECT_TRUE(each.reflectionCount == alone.reflectionCount && each.pathSum == alone.pathSum);
 }
 
@@ -89,9 +81,9 @@ TEST_F(TracingRunTest, AbsurdLimitsAreRefusedBeforeTracing) {
     }
 }
 
-// A room whose floor and ceiling are laid in coplanar obstructing tiles hears what the room with whole faces hears:
-// a leg starting on a tile within the crack tolerance (0.02 m here, so that many do) of its neighbour is not blocked
-// by that neighbour, which lies in the plane it leaves.
+// A room whose floor and ceiling are laid in coplanar obstructing tiles hears what the room with whole faces hears: a
+// leg starting on a tile within the crack tolerance (0.02 m here, so that many do) of its neighbour is not blocked by
+// that neighbour, which lies in the plane it leaves; a hit on their seam is no edge.
 TEST_F(TracingRunTest, ATiledRoomHearsWhatTheWholeRoomHears) {
     const auto heard = [this](int tiles) {  // the energy each receiver heard in band 5
         std::ostringstream s;
@@ -102,21 +94,16 @@ TEST_F(TracingRunTest, ATiledRoomHearsWhatTheWholeRoomHears) {
                     s << " Face 1 1 4 " << x0 << ' ' << y0 << ' ' << z << ' ' << x1 << ' ' << y0 << ' ' << z << ' ' << x1 << ' '
                       << y1 << ' ' << z << ' ' << x0 << ' ' << y1 << ' ' << z << '\n';
                 }
-        run(s.str() + " Face 1 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 1 1 4 6 0 0 6 0 3 6 5 3 6 5 0\n"
-                      " Face 1 1 4 0 0 0 0 0 3 6 0 3 6 0 0\n Face 1 1 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
-                      " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n Receiver 4.7 2.2 1.3 0 0 0\n"
+        run(s.str() + " Face 1 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 1 1 4 6 0 0 6 0 3 6 5 3 6 5 0\n Face 1 1 4 0 0 0 0 0 3 6 0 3 6 0 0\n"
+                      " Face 1 1 4 0 5 0 6 5 0 6 5 3 0 5 3\n Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n Receiver 4.7 2.2 1.3 0 0 0\n"
                       " Receiver 1.9 3.6 1.6 0 0 0\n Receiver 3.1 0.7 2.2 0 0 0\n",
-            "1 Plaster, " + bands(0.1) + "\n",
-            "Level=6\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\nRandomizeAfter=-1\nOpenMP=1\n"
-            "CrackTolerance=0.02\n");
-        std::vector<double> sums;
-        for (unsigned m = 1; m <= microphones().receiverCount(); ++m) {
-            sums.push_back(0);
-            for (const BandEnergies& row : microphones().at(static_cast<int>(m))->response.rows) sums.back() += row[5];
-        }
+            "1 Plaster, " + bands(0.1) + "\n", "Level=6\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\n"
+            "RandomizeAfter=-1\nOpenMP=1\nCrackTolerance=0.02\n");
+        std::vector<double> sums(3);
+        for (int m = 0; m < 3; ++m)
+            for (const BandEnergies& row : microphones().at(m + 1)->response.rows) sums[m] += row[5];
         return sums;
     };
     const std::vector<double> whole = heard(1), tiled = heard(6);
-    ASSERT_TRUE(whole.size() == 3 && tiled.size() == 3);
-    for (std::size_t m = 0; m < 3; ++m) EXPECT_NEAR(tiled[m], whole[m], 1e-5 * whole[m]) << "receiver " << m + 1;
+    for (int m = 0; m < 3; ++m) EXPECT_NEAR(tiled[m], whole[m], 1e-5 * whole[m]) << "receiver " << m + 1;
 }

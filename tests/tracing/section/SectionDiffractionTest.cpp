@@ -6,18 +6,17 @@
 #include "tracing/section/SectionDiffraction.h"
 #include "tracing/section/SectionDrawing.h"
 
-// Flat ground and barriers between a leg start S = (0, 0, 1) and a receiver, by default R = (10, 0.7, 1.3) (the
-// vertical section then meets a barrier x = a at y = 0.07 a), diffracted by the section methods for a pyramid
-// whose apex is S.
+// Ground and barriers between a leg start S = (0, 0, 1) and a receiver, by default R = (10, 0.7, 1.3) (the vertical
+// section then meets a barrier x = a at y = 0.07 a), diffracted by the section methods for a pyramid whose apex is S.
 class SectionDiffractionTest : public TracingFixture {
 protected:
     void field(const std::string& faces, const std::string& flags, const std::string& receivers = " Receiver 10 0.7 1.3 0 0 1\n") {
         SectionDrawing::resetCount();
-        writeFile("room.ray", "EntityList\n Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n" + faces + receivers + "End\n");
+        const std::string body = " Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n" + faces + receivers;
+        writeFile("room.ray", "EntityList\n" + body + "End\n");
         parameters = RunParameters{};
         ASSERT_TRUE(parameters.parse("room /T0.2 /P0.0001 /U50 /C20 /S0 " + flags));
-        std::ifstream in("room.ray", std::ios::binary);
-        (model = std::make_unique<Model>())->load(in);
+        load(*(model = std::make_unique<Model>()), body);
         receiver = microphones().at(1)->axis.origin;
     }
     bool diffract(int order = 0, const Face* lastFace = nullptr, unsigned microphone = 1, const Face* passed = nullptr) {
@@ -31,8 +30,8 @@ protected:
                                 p.lastFace, nullptr);
         return sectionDiffraction(*model, p, microphone, list, energy, passed);
     }
-    /// Expects receiver 1 to hold exactly one arrival for each path from S over its points to R, with the straight
-    /// energy times the Kurze-Anderson share of its detour (1e-5: the single-precision steps), and nothing else.
+    /// Expects receiver 1 to hold one arrival for each path from S over its points to R, with the straight energy
+    /// times the Kurze-Anderson share of its detour (1e-5: the single-precision steps), and nothing else.
     void expectPaths(const std::vector<std::vector<Coord>>& paths) const {
         const ImpulseResponse& response = microphones().at(1)->response;
         const Coord start(0, 0, 1);
@@ -70,10 +69,8 @@ TEST_F(SectionDiffractionTest, EachMethodFindsItsPathsOverTheCutFaces) {
         {"/D3", " Face 1 1 4 5 -50 0 5 50 0 5 50 1.1 5 -50 1.1\n", {}, "", 0},  // its top under the line S-R
         {"/D2", thin, {}, "", 0},                                                // no section below 3
         // The hull method (3 to 49) and the top-point method (50 to 97) find the same top.
-        {"/D3", thin, {{{5, 0.35, 3}}}, "", 0},
-        {"/D49", thin, {{{5, 0.35, 3}}}, "", 0},
-        {"/D50", thin, {{{5, 0.35, 3}}}, "", 0},
-        {"/D97", thin, {{{5, 0.35, 3}}}, "", 0},
+        {"/D3", thin, {{{5, 0.35, 3}}}, "", 0}, {"/D49", thin, {{{5, 0.35, 3}}}, "", 0},
+        {"/D50", thin, {{{5, 0.35, 3}}}, "", 0}, {"/D97", thin, {{{5, 0.35, 3}}}, "", 0},
         // Two barriers: the top with the largest detour (10.95 against 10.41 m); the hull over both tops, neither
         // under the line from the other to an end; the graph too, its nodes 5 crack tolerances above them.
         {"/D50", two, {{{7, 0.49, 4}}}, "", 0},
@@ -95,14 +92,13 @@ TEST_F(SectionDiffractionTest, EachMethodFindsItsPathsOverTheCutFaces) {
     }
 }
 
+// A reflected leg from S on the wall x = 0 (face 2): the wall's cut runs through S, which would see nothing if it
+// counted. The leg's monopermeable face is passed too. Arrivals too weak (A-weighted below 1) are dropped.
 TEST_F(SectionDiffractionTest, TheFacesALegStartsOnOrPassesAreNoObstacles) {
-    // A reflected leg from S on the wall x = 0 (face 2), its image source at (-0.5, 0, 1): the wall's cut runs
-    // through S, which would see nothing if it counted. The graph's node stands 5 mm above the barrier's top.
     field(" Face 1 1 4 0 -50 0 0 50 0 0 50 5 0 -50 5\n" + thin, "/D98");
     EXPECT_FALSE(diffract(1));
     EXPECT_TRUE(diffract(1, model->faceNumbered(2)));
     expectPaths({{{5, 0.35, 3.005}}});
-    // The leg's monopermeable face is passed; arrivals too weak (A-weighted below 1 in the source's units) are dropped.
     field(thin, "/D50");
     EXPECT_FALSE(diffract(0, nullptr, 1, model->faceNumbered(2)));
     energy.fill(1e-3f);
@@ -127,7 +123,7 @@ TEST_F(SectionDiffractionTest, AtMostNineSectionDrawingsARun) {
     std::filesystem::create_directory("room$3.dxf");
     parameters.Diffraction = 98;
     for (int k = 2; k <= 10; ++k) EXPECT_TRUE(diffract()) << k;
-    for (int k = 2; k <= 10; ++k) EXPECT_EQ(std::filesystem::is_regular_file("room$" + std::to_string(k) + ".dxf"), k != 3 && k != 10) << k;
+    for (int k = 2; k <= 10; ++k) EXPECT_EQ(std::filesystem::is_regular_file("room$" + std::to_string(k) + ".dxf"), k != 3 && k < 10);
     parameters.SaveAll = true;  // the results file's extension names the source: it is removed all the same
     EXPECT_EQ(SectionDrawing::fileName(7), "room$7.dxf");
 }
