@@ -15,9 +15,9 @@
 #include "support/UiFixture.h"
 #include "tracing/Pyramid.h"
 
-/// Tracing hand-made pyramids through a model given as text, or whole runs of a model. For hand-made pyramids
-/// the parameters are set before a model is loaded (a microphone takes its classes when it is made): specular
-/// tracing at 340 m/s, classes of 0.1 ms over 0.2 s, and a distinct air attenuation per band.
+/// Hand-made pyramids through a model given as text, with the parameters set before a model is loaded (a microphone
+/// takes its classes when it is made): specular tracing at 340 m/s, classes of 0.1 ms over 0.2 s, a distinct air
+/// attenuation per band. Or whole runs of a model.
 class TracingFixture : public UiFixture {
 protected:
     void SetUp() override {
@@ -42,10 +42,8 @@ protected:
         into.load(in);
     }
     void load(const std::string& body) { load(model, body); }
-    /// A whole run from fresh parameters: room.ray holding the entities, room.material, room.ini holding the
-    /// settings lines (none: no settings file), and the flags. Answers the run's statistics.
-    TraceStatistics run(const std::string& entities, const std::string& materials, const std::string& settings,
-                        const std::string& flags = "") {
+    /// A whole run from fresh parameters of the entities, materials, settings lines (none: no settings file) and flags.
+    TraceStatistics run(const std::string& entities, const std::string& materials, const std::string& settings, const std::string& flags = "") {
         clearProcessState();
         writeFile("room.ray", "EntityList\n" + entities + "End\n");
         writeFile("room.material", materials);
@@ -64,8 +62,7 @@ protected:
         for (int b = 0; b < bandCount; ++b) e[b] = 1000.0f * static_cast<float>(b + 1);
         return e;
     }
-    /// A pyramid from apex carrying rising(), its three edges halfAngle off the direction, 120° apart: its axis is
-    /// the direction, and every point within halfAngle / 2 of it is inside.
+    /// A pyramid carrying rising(), its edges halfAngle off the direction, 120° apart: its axis is the direction.
     static Pyramid aimed(const Coord& apex, const Vector& direction, double halfAngle = 0.17) {
         const Versor u(direction);
         const Versor e1(cross(u, std::fabs(u.x) < 0.9 ? Vector(1, 0, 0) : Vector(0, 1, 0))), e2(cross(u, e1));
@@ -99,8 +96,7 @@ protected:
         return rows;
     }
     /// Expects a row to hold the energies, to a relative tolerance covering the single-precision steps.
-    static void expectRow(const BandEnergies& row, const std::vector<double>& energies, const std::string& what,
-                          double relative = 1e-6) {
+    static void expectRow(const BandEnergies& row, const std::vector<double>& energies, const std::string& what, double relative = 1e-6) {
         for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(row[b], energies[b], relative * energies[b]) << what << ", band " << b;
     }
     /// Expects the microphone to have heard exactly these arrivals of rising(), in time order: (path length, share).

@@ -49,7 +49,7 @@ TEST_F(ShoeboxTest, FirstReflectionsArriveFromTheImageSources) {
         phi = std::max(phi, std::asin(section.radius / section.centroid.modulus()));
     }
     generator.finish();
-    // The path windows [lo, hi] and energy shares of the arrivals, which must fall in distinct classes.
+    // The path windows [lo, hi] and energy shares of the arrivals, which fall in distinct classes.
     std::vector<std::array<double, 3>> windows{{distance(source, receiver) - shift, distance(source, receiver) + shift, 1}};
     for (int w = 0; w < 6; ++w) {
         const double h = std::fabs(component(apex, w / 2) - planeOf(w)), cA = distance(mirrored(apex, w), receiver);

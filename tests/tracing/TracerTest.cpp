@@ -14,13 +14,6 @@ protected:
         PyramidTracer(in, statistics).trace(p);
         return statistics;
     }
-    /// Two plaster faces (α 0.2) at x = 0 and x = gap.
-    static std::string mirrors(double gap) {
-        std::ostringstream faces;
-        faces << " Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 " << gap << " -5 -5 " << gap << " 5 -5 " << gap
-              << " 5 5 " << gap << " -5 5\n";
-        return faces.str();
-    }
     Pyramid p = aimed(Coord(0, 0, 0), Vector(1, 0, 0));
 };
 
@@ -90,7 +83,8 @@ TEST_F(TracerTest, FacesCrossedHideReceiversByTheirTransmissionLoss) {
 TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     parameters.History = 17;
     parameters.Time = 1;
-    load(mirrors(10) + " Receiver 5 0.05 0.05 6 0 0\n");
+    // Plaster mirrors at x = 0 and 10: from (2, 0, 0) along +x a pyramid crosses 8 m, then 10 m at a time.
+    load(" Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n Receiver 5 0.05 0.05 6 0 0\n");
     p = aimed(Coord(2, 0, 0), Vector(1, 0, 0));
     const TraceStatistics statistics = trace(model);
     // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. Leg k + 1 delivers order k: the direct sound
@@ -106,8 +100,7 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     ASSERT_EQ(p.historyCount, 16u);
     for (int i = 0; i < 16; ++i)
         EXPECT_TRUE(p.history[i].face == 2u - i % 2 && std::fabs(p.history[i].point.x - 10 * (1 - i % 2)) < 1e-9) << i;
-    // In time mode (History -1) the hits at 8, 18, 28, 38 m: exactly 28 m / c ends at the third, a hair more at the
-    // fourth.
+    // In time mode (History -1), of the hits at 8, 18, 28, 38 m, 28 m / c ends at the third, a hair more at the fourth.
     parameters.History = -1;
     for (const auto& [time, order] : {std::pair{28.0 / 340, 3}, {std::nextafter(28.0 / 340, 1.0), 4}}) {
         parameters.Time = time;
@@ -117,7 +110,7 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     }
 }
 
-TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBackAStuckOneIsStopped) {
+TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBack) {
     // The floor z = 0 (plaster, first in the model) and a curtain x = 10 meet along x = 10, z = 0; a third face y = 5
     // closes a corner at (10, 5, 0).
     const std::string edge = " Face 0 1 4 0 -5 0 10 -5 0 10 5 0 0 5 0\n Face 0 3 4 10 -5 0 10 5 0 10 5 3 10 -5 3\n";
@@ -136,18 +129,6 @@ TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBackASt
     EXPECT_TRUE(statistics.edgeHitCount == 1 && statistics.escapedCount == 1 && p.order == 1);
     EXPECT_TRUE(nearlyEqual(p.apex, Coord(15, 0, -5)) && nearlyEqual(p.section.axis, Versor(-1, 0, 1)));
     expectArrivals(1, {{std::sqrt(4 + 0.0025 + 3.8025), 1}, {5 * std::sqrt(2.0) + std::sqrt(9 + 0.0025 + 9.3025), 0.4}});
-    // Between faces a gap apart, from the middle: legs of gap / 2, then gap, gap... The last four add up to 3.5 gaps
-    // after the fourth hit, 4 after every later one. Stuck at 9.45 mm (counted as an edge hit), not at 10.5 mm, where
-    // History 9 ends it at the tenth hit; History 3 ends it at the fourth hit before the test is made.
-    for (const auto& [gap, history, order, stuck] : {std::tuple{0.0027, 9, 4, 1u}, {0.003, 9, 10, 0u}, {0.0027, 3, 4, 0u}}) {
-        parameters.History = history;
-        Model between;
-        load(between, mirrors(gap));
-        p = aimed(Coord(gap / 2, 0, 0), Vector(1, 0, 0));
-        const TraceStatistics trapped = trace(between);
-        EXPECT_TRUE(p.order == order && trapped.reflectionCount == order && trapped.edgeHitCount == stuck) << gap;
-        EXPECT_NEAR(trapped.pathSum, (order - 0.5) * gap, 1e-12) << gap;
-    }
 }
 
 // Obstructing panels at x = ±4 (10 dB, or opaque: no clones), and beyond them deflectors in the planes x - y = 10

