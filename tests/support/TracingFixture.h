@@ -24,8 +24,8 @@ protected:
         UiFixture::SetUp();
         parameters.modelFile.assign("room.ray");
         // 1: hard, no transmission group (nothing passes); 2: a 10 dB panel; 3: soft; 4: opaque, 999.9 dB.
-        writeFile("room.material", "1 Plaster, " + bands(0.2) + "\n2 Panel, " + bands(0.3) + ", " + bands(10) +
-                                       "\n3 Curtain, " + bands(0.5) + "\n4 Barrier, " + bands(0.1) + ", " + bands(999.9) + "\n");
+        writeFile("room.material", "1 Plaster, " + bands(0.2) + "\n2 Panel, " + bands(0.3) + ", " + bands(10) + "\n3 Curtain, " +
+                                       bands(0.5) + "\n4 Barrier, " + bands(0.1) + ", " + bands(999.9) + "\n");
         parameters.SoundSpeed = 340;
         parameters.Time = 0.2;
         parameters.Precision = 1e-4;
@@ -42,8 +42,9 @@ protected:
         into.load(in);
     }
     void load(const std::string& body) { load(model, body); }
-    /// A whole run from fresh parameters of the entities, materials, settings lines (none: no settings file) and flags.
-    TraceStatistics run(const std::string& entities, const std::string& materials, const std::string& settings, const std::string& flags = "") {
+    /// A whole run from fresh parameters of the entities, materials, settings lines (none: no file) and flags.
+    TraceStatistics run(const std::string& entities, const std::string& materials, const std::string& settings,
+                        const std::string& flags = "") {
         clearProcessState();
         writeFile("room.ray", "EntityList\n" + entities + "End\n");
         writeFile("room.material", materials);
@@ -87,25 +88,24 @@ protected:
     static std::uint32_t classOf(double R) {  // the time class of a path of length R
         return static_cast<std::uint32_t>(std::floor(R / parameters.SoundSpeed / parameters.Precision));
     }
-    /// The non-empty rows of a microphone's impulse response: (class, energies).
-    static std::vector<std::pair<std::uint32_t, BandEnergies>> arrivals(int microphone) {
+    static std::vector<std::pair<std::uint32_t, BandEnergies>> arrivals(int microphone) {  // non-empty rows: class, energies
         std::vector<std::pair<std::uint32_t, BandEnergies>> rows;
         const ImpulseResponse& response = microphones().at(microphone)->response;
         for (std::uint32_t k = 0; k <= response.classCount; ++k)
             if (response.row(k) != BandEnergies{}) rows.emplace_back(k, response.row(k));
         return rows;
     }
-    /// Expects a row to hold the energies, to a relative tolerance covering the single-precision steps.
-    static void expectRow(const BandEnergies& row, const std::vector<double>& energies, const std::string& what, double relative = 1e-6) {
-        for (int b = 0; b < bandCount; ++b) EXPECT_NEAR(row[b], energies[b], relative * energies[b]) << what << ", band " << b;
-    }
-    /// Expects the microphone to have heard exactly these arrivals of rising(), in time order: (path length, share).
-    static void expectArrivals(int microphone, const std::vector<std::pair<double, double>>& wanted, double relative = 1e-6) {
+    /// Expects the microphone to have heard exactly these arrivals of rising(), in time order: (path length, share),
+    /// to a relative tolerance covering the single-precision steps.
+    static void expectArrivals(int microphone, const std::vector<std::pair<double, double>>& wanted,
+                               double relative = 1e-6) {
         const auto rows = arrivals(microphone);
         ASSERT_EQ(rows.size(), wanted.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             EXPECT_EQ(rows[i].first, classOf(wanted[i].first)) << "arrival " << i;
-            expectRow(rows[i].second, expected(rising(), wanted[i].first, wanted[i].second), "arrival " + std::to_string(i), relative);
+            const std::vector<double> energies = expected(rising(), wanted[i].first, wanted[i].second);
+            for (int b = 0; b < bandCount; ++b)
+                EXPECT_NEAR(rows[i].second[b], energies[b], relative * energies[b]) << "arrival " << i << ", band " << b;
         }
     }
     Model model;

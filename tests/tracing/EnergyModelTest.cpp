@@ -120,9 +120,8 @@ TEST_F(EnergyModelTest, ArrivalsAreSplitAsTheDiffusionModeSaysAndStayFiniteAtThe
 }
 
 TEST(RandomizedReflectionTest, ReflectsInTheFacePlaneTiltedByThreeDrawsOfTheClassicRandSequence) {
-    // A thread's generator starts at seed 1 and yields rand()'s sequence: 1·214013 + 2531011 = 2745024, >> 16 = 41;
-    // 2745024·214013 + 2531011 wraps modulo 2^32 to 3357800067, >> 16 = 51235, in 15 bits 18467; then 6334, 26500.
-    // Face plane z = 1: n·v = -1, a = -0.2; r = 0.0041, 0.8467, 0.6334 tilt the normal by a·(1 − 2r).
+    // A new thread draws rand()'s values from seed 1: (214013 + 2531011) >> 16 = 41, then 18467, 6334, 26500 (state
+    // ·214013 + 2531011 modulo 2^32, bits 16 to 30). On z = 1, a = 0.2·n·v = -0.2 tilts n by a·(1 − draw / 5000).
     Pyramid p = downward();
     int next = 0;
     std::thread([&] {
@@ -138,10 +137,10 @@ TEST(RandomizedReflectionTest, ReflectsInTheFacePlaneTiltedByThreeDrawsOfTheClas
     EXPECT_TRUE(std::fabs(p.ray.direction().z - 0.8997) < 1e-4 && std::fabs(p.ray.direction().x + 0.3577) < 1e-4);
 }
 
-// The balloon file shows every section as a face on a sphere of radius 10. At level 1 it is derived by hand: the
-// octahedron faces (i, z), edges (cos 90°i, sin 90°i, 0), (cos 90°(i + 1), sin 90°(i + 1), 0), (0, 0, z), are pushed
-// for i = 0..3, z = -1, +1 and come out in reverse; each is halved into (M, V2, V0), returned first, and (M, V0, V1),
-// M the unit midpoint of V1 and V2 (7.07107 = 10 / √2 to six digits), with no "-0".
+// The balloon file shows every section as a face on a sphere of radius 10, at level 1 derived by hand: the octahedron
+// faces (i, z), edges (cos 90°i, sin 90°i, 0), (cos 90°(i + 1), sin 90°(i + 1), 0), (0, 0, z), pushed for i = 0..3,
+// z = -1, +1, come out in reverse, each halved into (M, V2, V0), returned first, and (M, V0, V1), M the unit midpoint
+// of V1 and V2 (7.07107 = 10 / √2 to six digits), with no "-0".
 TEST_F(EnergyModelTest, ASourceRadiatesEightPyramidsShiftedByTheLevelHalvingTheOctahedronDepthFirst) {
     // 8 << level in 32 bits: from level 29 the 8 has left them; Level -1 (all bits set) is one pyramid.
     for (const auto& [level, count] : {std::pair{0u, 8u}, {4, 128}, {28, 0x80000000u}, {29, 0}, {35, 0}, {noLevel, 1}})

@@ -26,10 +26,10 @@ protected:
     }
 };
 
-// With History 1 every pyramid delivers its direct sound, is reflected once and delivers from the image of the source
-// in that wall. An omnidirectional source (no loudspeaker file: 1e11 in every band) gives each pyramid 1e11, so the
-// receiver should hear 1e11·exp(-m·d) / (4πd²) over d = |S - R| and 1e11·(1 - α_w)·exp(-m·d) / (4πd²) over
-// d = |I_w - R| from each image I_w. The method departs from that in three known ways, which give the windows:
+// With History 1 every pyramid delivers its direct sound, is reflected once and delivers from the image of the source.
+// An omnidirectional source (no loudspeaker file) gives each pyramid 1e11 a band: the receiver should hear
+// 1e11·(1 - α_w)·exp(-m·d) / (4πd²) from each image I_w over d = |I_w - R|, and the direct sound with α = 0. The
+// method departs from that in three known ways, which give the windows:
 // 1. Every pyramid starts from the source displaced by δ = (1e-4, 2e-4, 3e-4): each distance changes by |δ|.
 // 2. The path runs along the central ray to its hit H and on to R: a + b instead of c = |I - R|, with a = |I - H|,
 //    b = |H - R|. With φ the angle at I between the axis and R, b² = a² + c² - 2ac·cos φ, so the excess a + b - c
@@ -79,11 +79,10 @@ TEST_F(ShoeboxTest, FirstReflectionsArriveFromTheImageSources) {
 }
 
 // The mean free path against Kuttruff's 4V/S. A specular reflection in a rectangular room only changes the signs of
-// the direction's components, so a central ray meets walls at the rate |u_x|/L_x + |u_y|/L_y + |u_z|/L_z per metre
-// for ever; over the sphere each |u_i| averages 1/2, and (1/2)(1/L_x + 1/L_y + 1/L_z) = S / 4V. Two things keep total
-// path over total reflections from 4V/S, both well within 5%: the first leg of each pyramid (source to wall) is
-// shorter than a free path, which over some 50 reflections in 0.5 s lowers the mean by a fraction of 1/50; and each
-// pyramid counts once whatever its solid angle (at level 8 the 2048 axes average the rate within 0.1%).
+// the direction's components, so a central ray meets walls at the rate |u_x|/L_x + |u_y|/L_y + |u_z|/L_z per metre for
+// ever; over the sphere each |u_i| averages 1/2, and (1/2)(1/L_x + 1/L_y + 1/L_z) = S / 4V. Within 5%: the first leg
+// (source to wall), shorter than a free path, counts once in some 50 reflections; each pyramid counts once whatever
+// its solid angle, and at level 8 the 2048 axes average the rate within 0.1%.
 TEST_F(ShoeboxTest, MeanFreePathIsFourVolumesOverTheSurface) {
     const TraceStatistics statistics = runRoom("History=-1\nTime=0.5\nPrecision=0.001\n");
     const double kuttruff = 4 * (10 * 8 * 3) / (2 * (10 * 8 + 10 * 3 + 8 * 3.0));  // 3.582 m

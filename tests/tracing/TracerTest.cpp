@@ -4,9 +4,8 @@
 #include "support/TracingFixture.h"
 #include "tracing/PyramidTracer.h"
 
-// One leg of a pyramid (which receivers it serves, with what energy and when, and how it is advanced to its hit), and
-// the trace loop: how far a pyramid is followed, what its edge hits, escapes and clones add to the statistics, and
-// what its clones deliver. Pyramids start at the origin along +x unless said otherwise.
+// One leg of a pyramid (the receivers it serves, with what energy and when, and its advance to its hit), and the trace
+// loop: how far a pyramid goes, what its hits, escapes and clones add up to. Pyramids start along +x from the origin.
 class TracerTest : public TracingFixture {
 protected:
     TraceStatistics trace(const Model& in) {
@@ -24,7 +23,8 @@ TEST_F(TracerTest, ALegServesTheReceiversInsideItBeyondTheFaceAlongThePathTravel
     const auto fromImage = [](double degrees, double length) {  // from the image at an angle from the vertical
         std::ostringstream out;
         const double a = degrees * std::numbers::pi / 180;
-        out << std::setprecision(17) << " Receiver " << length * std::sin(a) << " 0 " << length * std::cos(a) - 10 << " 0 0 0\n";
+        out << std::setprecision(17) << " Receiver " << length * std::sin(a) << " 0 " << length * std::cos(a) - 10
+            << " 0 0 0\n";
         return out.str();
     };
     load(" Face 0 1 4 -50 -50 0 50 -50 0 50 50 0 -50 50 0\n Receiver 14 0.2 4.1 0 0 0\n" + fromImage(52, 15) +
@@ -52,10 +52,9 @@ TEST_F(TracerTest, ALegServesTheReceiversInsideItBeyondTheFaceAlongThePathTravel
     EXPECT_FALSE(microphones().at(1)->response.hasDirect);
 }
 
-// A face at x = 3 between the apex (0, 0, 0) and a receiver at (6, 0.2, 0.1), a second receiver before it: the receiver
-// behind hears the share the face lets through; the pyramid goes on to its hit (at x = path) keeping a share of its
-// energy. A monopermeable obstructing face of 10 dB is passed by the central ray, which hits a curtain at x = 10: it
-// hides nothing and costs its loss beyond it.
+// A face at x = 3 between the apex and a receiver at (6, 0.2, 0.1), another receiver before it: the one behind hears the
+// share the face lets through; the pyramid keeps a share of its energy up to its hit at x = path. A monopermeable
+// obstructing face of 10 dB is passed by the central ray, which hits a curtain at x = 10: it costs its loss beyond it.
 TEST_F(TracerTest, FacesCrossedHideReceiversByTheirTransmissionLoss) {
     const std::tuple<std::string, double, std::uint32_t, double, double, std::uint32_t> cases[] = {  // behind, hit, path,
         {" Face 1 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0, 1, 3, 0.9, 0},    // kept, passed; opaque, obstructing
@@ -71,7 +70,7 @@ TEST_F(TracerTest, FacesCrossedHideReceiversByTheirTransmissionLoss) {
         Face* monopermeable = nullptr;
         ASSERT_EQ(room.traceLeg(p, monopermeable), 1);
         EXPECT_EQ(monopermeable, passed ? room.faceNumbered(passed) : nullptr);
-        expectArrivals(1, behind == 0 ? std::vector<std::pair<double, double>>{} : std::vector{std::pair{std::sqrt(36.05), behind}});
+        expectArrivals(1, behind ? std::vector{std::pair{std::sqrt(36.05), behind}} : std::vector<std::pair<double, double>>{});
         expectArrivals(2, {{std::sqrt(2.255), 1}});
         EXPECT_TRUE(p.order == 1 && p.lastFace == room.faceNumbered(hit) && p.historyCount == 1 && p.history[0].face == hit);
         EXPECT_TRUE(p.lastLeg == path && p.pathLength == path && p.pathLengthSquares == path * path);
@@ -87,9 +86,8 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     load(" Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n Receiver 5 0.05 0.05 6 0 0\n");
     p = aimed(Coord(2, 0, 0), Vector(1, 0, 0));
     const TraceStatistics statistics = trace(model);
-    // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. Leg k + 1 delivers order k: the direct sound
-    // over |(3, 0.05, 0.05)|, then 8 + 10·(k - 1) m to the last hit and |(±5, 0.05, 0.05)| from it, with 0.8 left at
-    // each reflection: 17 of them in single precision stay within a relative 1e-5 (2^-24 a rounding, the float α).
+    // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. Leg k + 1 delivers order k over 8 + 10·(k - 1)
+    // m and |(±5, 0.05, 0.05)| with 0.8^k (17 single-precision reflections: 2^-24 a rounding and the float α, < 1e-5).
     EXPECT_TRUE(p.order == 18 && statistics.reflectionCount == 18 && statistics.escapedCount + statistics.edgeHitCount == 0);
     EXPECT_NEAR(statistics.pathSum, 178, 1e-9);
     EXPECT_NEAR(statistics.pathSquareSum, 64 + 1700, 1e-9);
@@ -111,8 +109,7 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
 }
 
 TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBack) {
-    // The floor z = 0 (plaster, first in the model) and a curtain x = 10 meet along x = 10, z = 0; a third face y = 5
-    // closes a corner at (10, 5, 0).
+    // The floor z = 0 (plaster, first in the model) and a curtain x = 10 meet along x = 10; y = 5 closes a corner.
     const std::string edge = " Face 0 1 4 0 -5 0 10 -5 0 10 5 0 0 5 0\n Face 0 3 4 10 -5 0 10 5 0 10 5 3 10 -5 3\n";
     parameters.History = 3;
     Model corner;
@@ -131,11 +128,11 @@ TEST_F(TracerTest, AnEdgeOrCornerHitCountsTheExtraFacesAndSendsThePyramidBack) {
     expectArrivals(1, {{std::sqrt(4 + 0.0025 + 3.8025), 1}, {5 * std::sqrt(2.0) + std::sqrt(9 + 0.0025 + 9.3025), 0.4}});
 }
 
-// Obstructing panels at x = ±4 (10 dB, or opaque: no clones), and beyond them deflectors in the planes x - y = 10
-// and x + y = -10 that turn a ray along the x axis out of the model. The pyramid bounces between the panels (4 m,
-// then 8 m a leg); each leg allowed to clone sends a clone through the panel it hit, 6 m on to a deflector, from
-// where it escapes: the clone of leg k has order k and 8k + 2 m. With History 20 the pyramid ends at the 21st hit,
-// 164 m. The queue has 16 slots, the pyramid's own among them: clones fill the other 15, then no more are made.
+// Obstructing panels at x = ±4 (10 dB, or opaque: no clones), beyond them deflectors x - y = 10 and x + y = -10 that
+// turn a ray along the x axis out of the model. The pyramid bounces between the panels (4 m, then 8 m a leg); each leg
+// allowed to clone sends a clone through its panel, 6 m on to a deflector, where it escapes: the clone of leg k has
+// order k and 8k + 2 m. With History 20 the pyramid ends at the 21st hit, 164 m. The queue has 16 slots, the pyramid's
+// own among them: clones fill the other 15, then no more are made.
 TEST_F(TracerTest, CloneLevelDecidesWhichLegsCloneAndTheQueueTakesFifteen) {
     parameters.History = 20;
     for (const auto& [material, cloneLevel, m] : {std::tuple{2, -1, 0}, {2, 4, 5}, {2, 100, 15}, {4, 100, 0}}) {
@@ -154,11 +151,9 @@ TEST_F(TracerTest, CloneLevelDecidesWhichLegsCloneAndTheQueueTakesFifteen) {
 }
 
 TEST_F(TracerTest, AMonopermeableFaceThePyramidPassesSpawnsAReflectionClone) {
-    // A monopermeable plaster face at x = 3, a curtain at x = 10; the receiver between source and face. The pyramid
-    // passes the face, hits the curtain (10 m), comes back and, having passed one, reflects off the face (7 m): order
-    // 2, 17 m. The clone, from the energy before the leg, is reflected where the first leg crossed the face: order 1,
-    // 3 m; it leaves the model on its first leg. The receiver hears the direct sound, the clone with 0.8, and the
-    // pyramid from the curtain with half (the face does not obstruct).
+    // A monopermeable plaster face at x = 3, a curtain at x = 10, the receiver before the face. The pyramid passes the
+    // face, hits the curtain (10 m) and, having passed one, reflects off the face (7 m): order 2, 17 m. The clone, from
+    // the energy before the leg, reflects where the first leg crossed the face (order 1, 3 m), then escapes.
     parameters.History = 1;
     parameters.CloneLevel = 0;
     load(" Face 2 1 4 3 -2 -2 3 2 -2 3 2 2 3 -2 2\n Face 0 3 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n Receiver 1 0.05 0.02 2 0 0\n");

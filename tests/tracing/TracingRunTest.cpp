@@ -2,9 +2,8 @@
 
 #include "support/TracingFixture.h"
 
-// Whole runs of a 6 x 5 x 3 m box with an obstructing panel of 10 dB in it and two receivers. Level 3 (64 pyramids a
-// source), History 3, clones on the first leg and diffusion on, so that every part of a leg is used; reflections
-// stay specular, so that a run does not depend on the random numbers of the threads.
+// Whole runs of a 6 x 5 x 3 m box with a 10 dB obstructing panel and two receivers: 64 pyramids a source, History 3,
+// clones and diffusion on, so that every part of a leg is used; specular reflections, whatever the threads draw.
 class TracingRunTest : public TracingFixture {
 protected:
     /// The energy each receiver heard in each band, over the whole response.
@@ -46,8 +45,7 @@ TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh
     // The same pyramids and clones: the counts agree exactly, the path sums up to the order of their additions.
     EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount);
     EXPECT_NEAR(one.pathSum, two.pathSum, 1e-12 * one.pathSum);
-    // Without SaveAll each receiver holds what each source alone gave it, and so do the path statistics; with it, the
-    // receivers and the sums hold the last source only, computed in the same order.
+    // Without SaveAll the receivers and the sums hold what each source alone gave; with it, the last source's only.
     std::vector<double> sum = trace(second, 1, false, &alone);
     for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += oneThread[i];
     expectSame(trace(first + second, 1, false, &both), sum, 2);
@@ -56,8 +54,7 @@ TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh
     EXPECT_TRUE(each.reflectionCount == alone.reflectionCount && each.pathSum == alone.pathSum);
 }
 
-// A run that could not end by itself is refused before the first pyramid, with the limit it broke; the limits
-// themselves are accepted (in an empty model every pyramid escapes at once).
+// A run that could not end by itself is refused before tracing, with the limit it broke; the limits themselves pass.
 TEST_F(TracingRunTest, AbsurdLimitsAreRefusedBeforeTracing) {
     for (const auto& [flag, message] : {std::pair{"/L29", "Error: Level 29 is too high: the highest level is 28"},
                                         {"/T1e9", "Error: Time 1e+09 s is too long: the longest is 100 s"},
@@ -81,12 +78,13 @@ TEST_F(TracingRunTest, ATiledRoomHearsWhatTheWholeRoomHears) {
         for (int i = 0; i < tiles; ++i)
             for (int j = 0; j < tiles; ++j)
                 for (const double z : {0, 3}) {
-                    const double x0 = 6.0 * i / tiles, x1 = 6.0 * (i + 1) / tiles, y0 = 5.0 * j / tiles, y1 = 5.0 * (j + 1) / tiles;
+                    const double x0 = 6.0 * i / tiles, x1 = x0 + 6.0 / tiles, y0 = 5.0 * j / tiles, y1 = y0 + 5.0 / tiles;
                     s << " Face 1 1 4 " << x0 << ' ' << y0 << ' ' << z << ' ' << x1 << ' ' << y0 << ' ' << z << ' ' << x1 << ' '
                       << y1 << ' ' << z << ' ' << x0 << ' ' << y1 << ' ' << z << '\n';
                 }
-        run(s.str() + " Face 1 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 1 1 4 6 0 0 6 0 3 6 5 3 6 5 0\n Face 1 1 4 0 0 0 0 0 3 6 0 3 6 0 0\n"
-                      " Face 1 1 4 0 5 0 6 5 0 6 5 3 0 5 3\n Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n Receiver 4.7 2.2 1.3 0 0 0\n"
+        run(s.str() + " Face 1 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 1 1 4 6 0 0 6 0 3 6 5 3 6 5 0\n"
+                      " Face 1 1 4 0 0 0 0 0 3 6 0 3 6 0 0\n Face 1 1 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
+                      " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n Receiver 4.7 2.2 1.3 0 0 0\n"
                       " Receiver 1.9 3.6 1.6 0 0 0\n Receiver 3.1 0.7 2.2 0 0 0\n",
             "1 Plaster, " + bands(0.1) + "\n", "Level=6\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\n"
             "RandomizeAfter=-1\nOpenMP=1\nCrackTolerance=0.02\n");
