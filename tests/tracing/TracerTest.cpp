@@ -52,12 +52,12 @@ TEST_F(TracerTest, ALegServesTheReceiversInsideItBeyondTheFaceAlongThePathTravel
     EXPECT_FALSE(microphones().at(1)->response.hasDirect);
 }
 
-// A face at x = 3 between the apex and a receiver at (6, 0.2, 0.1), another receiver before it: the one behind hears the
-// share the face lets through; the pyramid keeps a share of its energy up to its hit at x = path. A monopermeable
-// obstructing face of 10 dB is passed by the central ray, which hits a curtain at x = 10: it costs its loss beyond it.
+// A face at x = 3 between the apex and a receiver at (6, 0.2, 0.1), another before it. Each row: the faces, the share
+// the receiver behind hears, the face hit at x = path, the share of its energy the pyramid keeps, the monopermeable face
+// passed (a 10 dB obstructing one, passed by the central ray, which hits a curtain at x = 10, costs its loss beyond it).
 TEST_F(TracerTest, FacesCrossedHideReceiversByTheirTransmissionLoss) {
-    const std::tuple<std::string, double, std::uint32_t, double, double, std::uint32_t> cases[] = {  // behind, hit, path,
-        {" Face 1 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0, 1, 3, 0.9, 0},    // kept, passed; opaque, obstructing
+    const std::tuple<std::string, double, std::uint32_t, double, double, std::uint32_t> cases[] = {
+        {" Face 1 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0, 1, 3, 0.9, 0},    // opaque, obstructing
         {" Face 0 4 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 1, 1, 3, 0.9, 0},    // opaque, not obstructing
         {" Face 1 2 4 3 -5 -5 3 5 -5 3 5 5 3 -5 5\n", 0.1, 1, 3, 0.7, 0},  // 10 dB, obstructing
         {" Face 3 2 4 3 -2 -2 3 2 -2 3 2 2 3 -2 2\n Face 0 3 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n", 0.1, 2, 10, 0.05, 1},
@@ -86,8 +86,8 @@ TEST_F(TracerTest, HistoryNFollowsNReflectionsAndKeepsTheFirstSixteen) {
     load(" Face 0 1 4 0 -5 -5 0 5 -5 0 5 5 0 -5 5\n Face 0 1 4 10 -5 -5 10 5 -5 10 5 5 10 -5 5\n Receiver 5 0.05 0.05 6 0 0\n");
     p = aimed(Coord(2, 0, 0), Vector(1, 0, 0));
     const TraceStatistics statistics = trace(model);
-    // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. Leg k + 1 delivers order k over 8 + 10·(k - 1)
-    // m and |(±5, 0.05, 0.05)| with 0.8^k (17 single-precision reflections: 2^-24 a rounding and the float α, < 1e-5).
+    // It stops at the hit that ends leg 18: 18 reflections, 8 + 10·17 m. The direct sound comes over |(3, 0.05, 0.05)|,
+    // order k over 8 + 10·(k - 1) m and |(±5, 0.05, 0.05)| with 0.8^k (17 float roundings of 2^-24 and α's: < 1e-5).
     EXPECT_TRUE(p.order == 18 && statistics.reflectionCount == 18 && statistics.escapedCount + statistics.edgeHitCount == 0);
     EXPECT_NEAR(statistics.pathSum, 178, 1e-9);
     EXPECT_NEAR(statistics.pathSquareSum, 64 + 1700, 1e-9);
