@@ -121,7 +121,7 @@ TEST_F(EnergyModelTest, ArrivalsAreSplitAsTheDiffusionModeSaysAndStayFiniteAtThe
 
 TEST(RandomizedReflectionTest, ReflectsInTheFacePlaneTiltedByThreeDrawsOfTheClassicRandSequence) {
     // A new thread draws rand()'s values from seed 1: (214013 + 2531011) >> 16 = 41, then 18467, 6334, 26500 (state
-    // ·214013 + 2531011 modulo 2^32, bits 16 to 30). On z = 1, a = 0.2·n·v = -0.2 tilts n by a·(1 − draw / 5000).
+    // ·214013 + 2531011 modulo 2^32, bits 16 to 30). On z = 1, a = 0.2·n·v = -0.2 tilts n by a·(1 − (draw % 10^4) / 5000).
     Pyramid p = downward();
     int next = 0;
     std::thread([&] {
