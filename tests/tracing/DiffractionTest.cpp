@@ -1,156 +1,113 @@
-#include <gtest/gtest.h>
+#include <array>
+#include <tuple>
 
-#include <cmath>
-#include <numbers>
+#include "support/TracingFixture.h"
+#include "tracing/EdgeWedge.h"
 
-#include "acoustics/MicrophoneList.h"
-#include "run/RayManager.h"
-#include "support/UiFixture.h"
-#include "tracing/Diffraction.h"
-
-TEST(BarrierAttenuationTest, KurzeAndersonLimits) {
-    parameters.setTemperature(20);
-    BandEnergies one;
-    one.fill(1.0f);
-    // No detour, or a shorter path: nothing.
-    for (float e : barrierAttenuation(one, 10, 5, 5)) EXPECT_EQ(e, 0.0f);
-    for (float e : barrierAttenuation(one, 10, 4, 5)) EXPECT_EQ(e, 0.0f);
-    // A vanishing detour tends to 1/sqrt(10), that is -5 dB: tanh(sqrt x)^2 / x -> 1.
-    const BandEnergies grazing = barrierAttenuation(one, 10, 5, 5 + 1e-9);
-    EXPECT_NEAR(grazing[0], 1 / std::sqrt(10.0), 1e-6);
-    // A large x: tanh -> 1, so E' = 1 / (sqrt(10) x) with x = 4 pi delta f / c.
-    const double c = parameters.SoundSpeed;
-    const BandEnergies deep = barrierAttenuation(one, 10, 6, 6);  // delta = 2 m
-    for (int k = 6; k < bandCount; ++k) {
-        // From 2 kHz on x > 140 and tanh(sqrt x) = 1 to double precision.
-        const double x = 4 * std::numbers::pi * 2 * bandFrequencies[k] / c;
-        EXPECT_NEAR(deep[k], 1 / (std::sqrt(10.0) * x), 1e-6 / x) << k;
-    }
-    // Higher bands are attenuated more.
-    for (int k = 1; k < bandCount; ++k) EXPECT_LT(deep[k], deep[k - 1]);
-}
-
-// A source and a receiver 10 m apart on flat ground with an opaque barrier
-// between them, traced for the direct sound only (History 0).
-class BarrierTest : public UiFixture {
+// Diffraction in whole runs of the direct sound: a path bent over edges arrives with the straight-path energy of its
+// leg times the Kurze-Anderson share of its detour, and only when it turns around each edge through open space.
+class DiffractionTest : public TracingFixture {
 protected:
-    void trace(const std::string& barrier, const std::string& flags) {
-        writeFile("field.ray", "EntityList\n Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n" + barrier +
-                                   " Source 0 0 1 10 0 1 0 omni.spk\n Receiver " + receiverText + " 0 0 1\nEnd\n");
-        // Material 1 transmits nothing (no transmission group); material 2 is the ground.
-        writeFile("field.material", "1 Barrier, 0 0 0 0 0 0 0 0 0 0\n2 Ground, 0 0 0 0 0 0 0 0 0 0\n");
-        ASSERT_TRUE(parameters.parse("field /L4 /H0 /T0.2 /P0.0001 /O1 /U50 /C20 " + flags));
-        RayManager manager;
-        ASSERT_TRUE(manager.ready);
-        manager.run();
+    /// Runs a source and receiver 1 among faces of opaque materials; answers the first class heard, or -1.
+    long first(const std::string& faces, const std::string& source, const std::string& receiver, const std::string& flags) {
+        run(faces + " Source " + source + " 1 0 0 0 omni.spk\n Receiver " + receiver + " 0 0 1\n",
+            "1 Opaque, " + bands(0.1) + "\n2 Ground, " + bands(0) + "\n", "", "/T0.2 /P0.0001 /O1 /U50 /C20 " + flags);
+        const auto rows = arrivals(1);
+        return rows.empty() ? -1 : static_cast<long>(rows.front().first);
     }
-
-    const ImpulseResponse& response() const { return microphones().at(1)->response; }
-
-    /// The class that holds an arrival over a path of length.
-    std::uint32_t classOf(double length) const { return static_cast<std::uint32_t>(length / parameters.SoundSpeed / 0.0001); }
-
-    /// The straight-path energy of band k at the receiver, as a leg computes it.
-    double straight(int k) const {
-        const double r = distance(apex, receiver);
-        return 1e11 * std::exp(-parameters.airAbsorption[k] * r) / (4 * std::numbers::pi * r * r);
+    static std::string box(double x, double y, double z) {  // obstructing faces from (0, 0, 0) to (x, y, z), floor first
+        const double v[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
+        std::ostringstream s;
+        for (const auto& face : {std::array{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 3, 7, 4}, {1, 5, 6, 2}, {0, 4, 5, 1}, {3, 2, 6, 7}}) {
+            s << " Face 1 1 4";
+            for (int i : face) s << ' ' << v[i][0] << ' ' << v[i][1] << ' ' << v[i][2];
+            s << '\n';
+        }
+        return s.str();
     }
-
-    const Coord apex = Coord(0.0001, 0.0002, 1.0003);  // the source, displaced as every pyramid's apex is
-    const Coord receiver = Coord(10, 0.7, 1.3);
-    const std::string receiverText = "10 0.7 1.3";
-    const std::string thinBarrier = " Face 1 1 4 5 -50 0 5 50 0 5 50 3 5 -50 3\n";
+    const std::string ground = " Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n";
 };
 
-TEST_F(BarrierTest, WithoutDiffractionTheShadowIsSilent) {
-    trace(thinBarrier, "/D0");
-    for (std::uint32_t k = 0; k <= response().classCount; ++k)
-        for (float e : response().row(k)) ASSERT_EQ(e, 0.0f) << "class " << k;
-}
-
-TEST_F(BarrierTest, AThinBarrierGivesOnePathOverItsTop) {
-    trace(thinBarrier, "/D1");
-    // The path point is the point of the top edge nearest to where the straight
-    // path crosses the barrier's plane: x = 5, y and z of that crossing.
-    const Versor u(receiver - apex);
-    const double t = (5 - apex.x) / u.x;
-    const Coord top(5, apex.y + t * u.y, 3);
-    const double direct = distance(apex, receiver);
-    const double length = distance(apex, top) + distance(top, receiver);
-    const BandEnergies& row = response().row(classOf(length));
-    const double detour = length - direct;
-    for (int k = 0; k < bandCount; ++k) {
-        const double x = 4 * std::numbers::pi * detour * bandFrequencies[k] / parameters.SoundSpeed;
-        const double expected = straight(k) * std::pow(std::tanh(std::sqrt(x)), 2) / (std::sqrt(10.0) * x);
-        // Float energies: a relative 1e-5 covers the single-precision steps.
-        EXPECT_NEAR(row[k], expected, expected * 1e-5) << "band " << k;
+// A source at (0, 0, 1) and a receiver at (10, 0.7, 1.3) on flat ground, opaque barriers between them. A wall at x = 5
+// with a window from y = 1 to 2, z = 2 to 3: the straight path passes below it, its corner (5, 1, 2) nearest to it.
+TEST_F(DiffractionTest, BarriersAndWallsAreCrossedOverTheEdgesTheMethodAllows) {
+    const Coord apex(0.0001, 0.0002, 1.0003), receiver(10, 0.7, 1.3);  // the source, displaced as every apex is
+    const double y5 = apex.y + (5 - apex.x) / (receiver.x - apex.x) * (receiver.y - apex.y);  // the straight path at x = 5
+    const std::string thin = " Face 1 1 4 5 -50 0 5 50 0 5 50 3 5 -50 3\n";
+    const std::string thick = thin + " Face 1 1 4 6 -50 0 6 -50 3 6 50 3 6 50 0\n"
+                                     " Face 1 1 4 5 -50 3 5 50 3 6 50 3 6 -50 3\n";
+    const std::string window = " Wall\n  Face 1 1 4 5 -50 0 5 50 0 5 50 10 5 -50 10\n"
+                               "  Hole 0 1 4 5 1 2 5 2 2 5 2 3 5 1 3\n End\n";
+    const auto over = [&](const std::vector<Coord>& points) {
+        double length = distance(apex, points.front()) + distance(points.back(), receiver);
+        for (std::size_t i = 1; i < points.size(); ++i) length += distance(points[i - 1], points[i]);
+        return length;
+    };
+    const std::tuple<const char*, std::string, std::vector<Coord>> cases[] = {
+        {"/D0", thin, {}}, {"/D1", thin, {{5, y5, 3}}}, {"/D2", thick, {{5, y5, 3}, {6, y5, 3}}},
+        {"/D1", thick, {}}, {"/D1 /T0.02", thin, {}},  // no path over two edges; 10 m need 29 ms
+        {"/D1", window, {{5, 1, 2}}}};
+    for (const auto& [flags, barrier, path] : cases) {
+        SCOPED_TRACE(flags + barrier);
+        EXPECT_EQ(first(ground + barrier, "0 0 1", "10 0.7 1.3", std::string("/L4 /H0 ") + flags) == -1, path.empty());
+        if (path.empty()) continue;
+        const double r = distance(apex, receiver);
+        BandEnergies power;
+        power.fill(1e11f);  // no loudspeaker file: 110 dB in every band
+        const std::vector<double> straight = expected(power, r);
+        const BandEnergies& row = microphones().at(1)->response.row(classOf(over(path)));
+        for (int k = 0; k < bandCount; ++k)  // 1e-5: the single-precision steps
+            EXPECT_NEAR(row[k], straight[k] * kurzeAnderson(over(path) - r, k), 1e-5 * row[k]) << k;
+        if (barrier == window) { EXPECT_EQ(microphones().at(1)->response.row(classOf(over({{5, 2, 3}}))), BandEnergies{}); }
     }
 }
 
-TEST_F(BarrierTest, ATwoEdgePathOverAThickBarrier) {
-    // A 1 m thick wall: front at x = 5, back at x = 6, top at z = 3.
-    const std::string thick = " Face 1 1 4 5 -50 0 5 50 0 5 50 3 5 -50 3\n Face 1 1 4 6 -50 0 6 -50 3 6 50 3 6 50 0\n"
-                              " Face 1 1 4 5 -50 3 5 50 3 6 50 3 6 -50 3\n";
-    trace(thick, "/D2");
-    const Versor u(receiver - apex);
-    const double t = (5 - apex.x) / u.x;
-    const Coord first(5, apex.y + t * u.y, 3), second(6, apex.y + t * u.y, 3);
-    const double length = distance(apex, first) + distance(first, second) + distance(second, receiver);
-    const BandEnergies& row = response().row(classOf(length));
-    const double detour = length - distance(apex, receiver);
-    const double x = 4 * std::numbers::pi * detour * bandFrequencies[3] / parameters.SoundSpeed;
-    const double expected = straight(3) * std::pow(std::tanh(std::sqrt(x)), 2) / (std::sqrt(10.0) * x);
-    EXPECT_NEAR(row[3], expected, expected * 1e-5);
-
-    // With Diffraction 1 no path over two edges is built.
-    microphones().destroyAll();
-    UiFixture::TearDown();
-    UiFixture::SetUp();
-    trace(thick, "/D1");
-    for (float e : response().row(classOf(length))) EXPECT_EQ(e, 0.0f);
+// A 10 x 5 x 3 m room split by a wall-to-wall, floor-to-ceiling partition that lets nothing through: the other half
+// stays silent whichever method runs, whether the floor runs on under the partition or meets it in two halves.
+TEST_F(DiffractionTest, ASealedPartitionLeavesTheOtherHalfSilent) {
+    const std::string partition = " Face 1 1 4 5 0 0 5 5 0 5 5 3 5 0 3\n";
+    std::string split = box(10, 5, 3);
+    split.replace(0, split.find('\n') + 1, " Face 1 1 4 0 0 0 5 0 0 5 5 0 0 5 0\n Face 1 1 4 5 0 0 10 0 0 10 5 0 5 5 0\n");
+    for (const char* method : {"/D0", "/D1", "/D2", "/D3", "/D50", "/D98", "/D99"})
+        for (const std::string& room : {box(10, 5, 3) + partition, split + partition})
+            EXPECT_EQ(first(room, "2.5 2.5 1.5", "7.5 2.5 1.5", std::string("/L6 /H2 /T0.1 ") + method), -1) << method;
 }
 
-TEST_F(BarrierTest, AReceiverOutOfReachGetsNothing) {
-    // 10 m need 29 ms; a run of 20 ms cannot reach the receiver.
-    trace(thinBarrier, "/D1 /T0.02");
-    for (std::uint32_t k = 0; k <= response().classCount; ++k)
-        for (float e : response().row(k)) ASSERT_EQ(e, 0.0f);
+// From (0, 0, 1) to (30, 0, 1.5) over a 3 m barrier at x = 20 (and a second face at x = 22 for a thick one) on the
+// ground: over the top 30.21 m (30.24 over both), under the foot 30.14 (30.16), two classes earlier. Around a pillar
+// from floor to ceiling, 1 x 3 m in plan, between points near the floor: 6.83 m round its side, 6.04 m under its foot.
+TEST_F(DiffractionTest, NoPathRunsUnderABarrierOrAPillarStandingOnTheGround) {
+    const std::string thin = " Face 1 1 4 20 -15 0 20 15 0 20 15 3 20 -15 3\n";
+    const std::string thick = thin + " Face 1 1 4 22 -15 0 22 -15 3 22 15 3 22 15 0\n"
+                                     " Face 1 1 4 20 -15 3 20 15 3 22 15 3 22 -15 3\n";
+    const std::string pillar = " Face 1 1 4 4.5 2.5 0 4.5 2.5 3 4.5 5.5 3 4.5 5.5 0\n"
+                               " Face 1 1 4 5.5 2.5 0 5.5 5.5 0 5.5 5.5 3 5.5 2.5 3\n"
+                               " Face 1 1 4 4.5 2.5 0 5.5 2.5 0 5.5 2.5 3 4.5 2.5 3\n"
+                               " Face 1 1 4 4.5 5.5 0 4.5 5.5 3 5.5 5.5 3 5.5 5.5 0\n";
+    const double overThin = std::hypot(20, 2) + std::hypot(10, 1.5), overThick = std::hypot(20, 2) + 2 + std::hypot(8, 1.5);
+    const double around = std::hypot(2.5, 1.5) * 2 + 1;
+    const std::tuple<std::string, const char*, const char*, const char*, double, double> cases[] = {  // the first path
+        {ground + thin, "0 0 1", "30 0 1.5", "/D1", overThin - 0.01, overThin + 0.01},
+        {ground + thin, "0 0 1", "30 0 1.5", "/D2", overThin - 0.01, overThin + 0.01},
+        {ground + thick, "0 0 1", "30 0 1.5", "/D2", overThick - 0.01, overThick + 0.01},
+        {box(10, 8, 3) + pillar, "2 4 0.3", "8 4 0.3", "/D2", around, around + 0.5}};
+    for (const auto& [faces, source, receiver, flags, lo, hi] : cases) {
+        const long arrival = first(faces, source, receiver, std::string("/L6 /H0 /T0.1 ") + flags);
+        EXPECT_TRUE(arrival >= static_cast<long>(classOf(lo)) && arrival <= static_cast<long>(classOf(hi))) << flags << lo;
+    }
 }
 
-TEST_F(BarrierTest, WeakArrivalsAreDropped) {
-    // A source of 0 dB radiates 1 per band: far below the A-weighted threshold of 1 at 10 m.
-    writeFile("quiet.spk", [] {
-        std::string text = "a\nb\nc\nd\nBands, 10\n";
-        for (int band = 1; band <= 10; ++band) {
-            text += "Band, " + std::to_string(band) + "\nf\nPower, Lw, 0\nx\ny\nz\n";
-            for (int row = 0; row < 18; ++row) {
-                text += "P, " + std::to_string(row);
-                for (int c = 0; c < 36; ++c) text += ",1";
-                text += "\n";
-            }
-        }
-        return text;
-    }());
-    writeFile("field.ray", "EntityList\n Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n" + thinBarrier +
-                               " Source 0 0 1 10 0 1 0 quiet.spk\n Receiver 10 0.7 1.3 0 0 1\nEnd\n");
-    writeFile("field.material", "1 Barrier, 0 0 0 0 0 0 0 0 0 0\n2 Ground, 0 0 0 0 0 0 0 0 0 0\n");
-    ASSERT_TRUE(parameters.parse("field /L4 /H0 /T0.2 /P0.0001 /O1 /D1"));
-    RayManager manager;
-    manager.run();
-    for (std::uint32_t k = 0; k <= response().classCount; ++k)
-        for (float e : response().row(k)) ASSERT_EQ(e, 0.0f);
-}
-
-TEST_F(BarrierTest, AroundAnOpeningThePathTakesItsNearestCorner) {
-    // A wall at x = 5 with a window from y = 1 to 2, z = 2 to 3: the straight path passes below it,
-    // and the corner (5, 1, 2) lies nearest to it; the farthest corner (5, 2, 3) gives no path.
-    trace(" Wall\n  Face 1 1 4 5 -50 0 5 50 0 5 50 10 5 -50 10\n  Hole 0 1 4 5 1 2 5 2 2 5 2 3 5 1 3\n End\n", "/D1");
-    const auto via = [this](const Coord& corner) { return distance(apex, corner) + distance(corner, receiver); };
-    const double nearest = via(Coord(5, 1, 2)), farthest = via(Coord(5, 2, 3));
-    ASSERT_NE(classOf(nearest), classOf(farthest));
-    const double detour = nearest - distance(apex, receiver);
-    const double x = 4 * std::numbers::pi * detour * bandFrequencies[3] / parameters.SoundSpeed;
-    const double expected = straight(3) * std::pow(std::tanh(std::sqrt(x)), 2) / (std::sqrt(10.0) * x);
-    EXPECT_NEAR(response().row(classOf(nearest))[3], expected, expected * 1e-5);
-    EXPECT_EQ(response().row(classOf(farthest))[3], 0.0f);
+TEST_F(DiffractionTest, ABendOpensOnlyThroughFreeSpace) {
+    // Faces along an edge on the y axis: a barrier below it with a top face towards +x; a floor running on both sides
+    // with a partition standing on it. A path may turn through free space or run along a face, not pass one.
+    const std::string thick = " Face 0 1 4 0 0 0 0 1 0 0 1 -1 0 0 -1\n Face 0 1 4 0 0 0 1 0 0 1 1 0 0 1 0\n";
+    const std::string foot = " Face 0 1 4 -1 0 0 1 0 0 1 1 0 -1 1 0\n Face 0 1 4 0 0 0 0 0 1 0 1 1 0 1 0\n";
+    const std::tuple<std::string, Coord, Coord, bool> cases[] = {
+        {thick, {-1, 0.5, -0.5}, {1, 0.5, 0}, true}, {thick, {-1, 0.5, -0.5}, {1, 0.5, -0.5}, false},  // into it
+        {foot, {-1, 0.5, 1}, {1, 0.5, 1}, false}, {foot, {-1, 0.5, 0}, {1, 0.5, 0}, false}};          // under, along
+    for (const auto& [faces, before, after, opens] : cases) {
+        Model edge;
+        load(edge, faces);
+        EXPECT_EQ(EdgeWedge(edge, Coord(0, 0, 0), Coord(0, 1, 0)).opens(before, after), opens) << faces << after.z;
+    }
 }
