@@ -25,10 +25,9 @@ protected:
         clearProcessState();
         running = false;
         previous = std::filesystem::current_path();
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = std::filesystem::temp_directory_path() /
-                 ("tolveno-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
-                  std::to_string(::getpid()));
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = std::filesystem::temp_directory_path() / ("tolveno-" + std::string(test->test_suite_name()) + "-" +
+                                                           test->name() + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::current_path(folder);
@@ -68,6 +67,5 @@ protected:
     }
 
     RecordingWindowSystem ui;
-    std::filesystem::path folder;
-    std::filesystem::path previous;
+    std::filesystem::path folder, previous;
 };

@@ -3,42 +3,30 @@
 #include <cmath>
 
 #include "ui/Format.h"
+#include "ui/StatusPanel.h"
 
-TEST(FormatTest, DurationRoundsHalfUpAndKeepsLongHours) {
-    EXPECT_EQ(formatDuration(0), "00:00:00");
-    EXPECT_EQ(formatDuration(0.4), "00:00:00");
-    EXPECT_EQ(formatDuration(0.5), "00:00:01");
-    EXPECT_EQ(formatDuration(59.5), "00:01:00");
-    EXPECT_EQ(formatDuration(3599.5), "01:00:00");
-    EXPECT_EQ(formatDuration(3661), "01:01:01");
-    EXPECT_EQ(formatDuration(100 * 3600.0), "100:00:00");
+TEST(FormatTest, DurationsNumbersAndLetterCodes) {
+    const std::pair<double, const char*> durations[] = {
+        {0, "00:00:00"},        {0.4, "00:00:00"},        {0.5, "00:00:01"},  // rounded half up
+        {59.5, "00:01:00"},     {3599.5, "01:00:00"},     {3661, "01:01:01"},   {100 * 3600.0, "100:00:00"},
+        {-3, "00:00:00"},       {std::nan(""), "00:00:00"}, {1.0 / 0.0, "1000000000:00:00"}};  // nonsense: no garbage
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(formatDuration(seconds), text) << seconds;
+    const std::pair<double, const char*> numbers[] = {
+        {0.001, "0.001"}, {50, "50"}, {0.5, "0.5"}, {0, "0"}, {-2.25, "-2.25"}, {100, "100"},
+        {1e-9, "0"}, {1.123456789, "1.12345679"}};  // eight decimals, without trailing zeros
+    for (const auto& [value, text] : numbers) EXPECT_EQ(formatNumber(value), text) << value;
+    const std::pair<std::uint32_t, const char*> codes[] = {{1, "A"},   {26, "Z"},   {27, "AA"},  {28, "AB"},
+                                                           {52, "AZ"}, {53, "BA"}, {702, "ZZ"}, {703, "AAA"}};
+    for (const auto& [n, code] : codes) EXPECT_EQ(letterCode(n), code) << n;
 }
 
-TEST(FormatTest, DurationOfNonsenseIsZeroNotGarbage) {
-    EXPECT_EQ(formatDuration(-3), "00:00:00");
-    EXPECT_EQ(formatDuration(std::nan("")), "00:00:00");
-    EXPECT_EQ(formatDuration(1.0 / 0.0), "1000000000:00:00");
-}
-
-TEST(FormatTest, NumberDropsTrailingZeros) {
-    EXPECT_EQ(formatNumber(0.001), "0.001");
-    EXPECT_EQ(formatNumber(50), "50");
-    EXPECT_EQ(formatNumber(0.5), "0.5");
-    EXPECT_EQ(formatNumber(20), "20");
-    EXPECT_EQ(formatNumber(0), "0");
-    EXPECT_EQ(formatNumber(-2.25), "-2.25");
-    EXPECT_EQ(formatNumber(100), "100");  // zeros before the point stay
-    EXPECT_EQ(formatNumber(1e-9), "0");   // eight decimals only
-    EXPECT_EQ(formatNumber(1.123456789), "1.12345679");
-}
-
-TEST(FormatTest, LetterCodesLikeSpreadsheetColumns) {
-    EXPECT_EQ(letterCode(1), "A");
-    EXPECT_EQ(letterCode(26), "Z");
-    EXPECT_EQ(letterCode(27), "AA");
-    EXPECT_EQ(letterCode(28), "AB");
-    EXPECT_EQ(letterCode(52), "AZ");
-    EXPECT_EQ(letterCode(53), "BA");
-    EXPECT_EQ(letterCode(702), "ZZ");
-    EXPECT_EQ(letterCode(703), "AAA");
+TEST(FormatTest, ProgressBarShare) {
+    ControlState bar;
+    bar.high = 1536;
+    bar.position = 768;
+    EXPECT_EQ(progressBar(bar, 10), "[#####-----] 50%");
+    bar.position = 5000;  // past the end: full, never beyond
+    EXPECT_EQ(progressBar(bar, 4), "[####] 100%");
+    bar.high = 0;  // no range yet
+    EXPECT_EQ(progressBar(bar, 4), "[----] 0%");
 }

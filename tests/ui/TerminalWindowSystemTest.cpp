@@ -2,10 +2,6 @@
 
 #include <csignal>
 
-#include "run/RunParameters.h"
-#include "ui/DialogTemplate.h"
-#include "ui/RunMonitor.h"
-#include "ui/StatusPanel.h"
 #include "ui/TerminalWindowSystem.h"
 
 // These tests run without a terminal on stdin (ctest gives none), so the
@@ -20,28 +16,20 @@ protected:
     TerminalWindowSystem terminal;
 };
 
-TEST_F(TerminalWindowSystemTest, BoxesPrintCaptionAndText) {
+TEST_F(TerminalWindowSystemTest, BoxesPrintCaptionAndTextAndQuestionsTakeTheAnswerThatLosesNothing) {
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(terminal.messageBox(0, "Can't find file x.ini", "Error", BoxKind::Error));
     EXPECT_TRUE(terminal.messageBox(0, "ends with its own line\n", "Error", BoxKind::Error));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Can't find file x.ini\nError: ends with its own line\n");
+    EXPECT_TRUE(terminal.messageBox(0, "Save partial results?", "Tolveno 3.0", BoxKind::Question));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: Can't find file x.ini\nError: ends with its own line\n"
+                                                        "Tolveno 3.0: Save partial results? [y/n] y (no terminal)\n");
 }
 
-TEST_F(TerminalWindowSystemTest, WithoutATerminalQuestionsTakeTheAnswerThatLosesNothing) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(terminal.messageBox(0, "Do you want to save partial results anyway?", "Tolveno 3.0", BoxKind::Question));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Tolveno 3.0: Do you want to save partial results anyway? [y/n] y (no terminal)\n");
-}
-
-TEST_F(TerminalWindowSystemTest, InterruptWithoutATerminalIsAQuitRequest) {
+TEST_F(TerminalWindowSystemTest, AnInterruptIsOneQuitRequestAndTheClocksRun) {
     EXPECT_FALSE(terminal.pumpMessages());
     std::raise(SIGINT);
     EXPECT_TRUE(terminal.pumpMessages());
     EXPECT_FALSE(terminal.pumpMessages()) << "one request is seen once";
-}
-
-TEST_F(TerminalWindowSystemTest, ClockAdvancesInMilliseconds) {
     const std::uint32_t start = terminal.clockMs();
     timespec pause{0, 20'000'000};
     nanosleep(&pause, nullptr);
@@ -51,16 +39,4 @@ TEST_F(TerminalWindowSystemTest, ClockAdvancesInMilliseconds) {
     const std::string now = terminal.localTime();
     EXPECT_EQ(now.size(), 25u) << now;  // "Sun Dec  6 02:15:16 2026\n"
     EXPECT_EQ(now.back(), '\n');
-}
-
-TEST(StatusPanelTest, ProgressBarShare) {
-    ControlState bar;
-    bar.low = 0;
-    bar.high = 1536;
-    bar.position = 768;
-    EXPECT_EQ(progressBar(bar, 10), "[#####-----] 50%");
-    bar.position = 5000;  // past the end: full, never beyond
-    EXPECT_EQ(progressBar(bar, 4), "[####] 100%");
-    bar.high = 0;  // no range yet
-    EXPECT_EQ(progressBar(bar, 4), "[----] 0%");
 }
