@@ -6,45 +6,40 @@ TEST_F(TConfigTest, ParagraphsAndKeys) {
     const std::string longest(TConfig::maxLineLength - 2, 'y');  // with "x=": the longest line accepted
     const struct {
         std::string text;
-        const char *paragraph, *key, *value;  // key null: the paragraph is not found
+        const char *paragraph, *key, *value;
     } rows[] = {
         {"[parameters]\nlevel=2\n   Time   =  1.5  \n", "Parameters", "Time", "1.5"},  // headers ignore case
-        {"[parameters]\nlevel=2\n", "Parameters", "Level", "<missing>"},                // keys do not
+        {"[parameters]\nlevel=2\n", "Parameters", "Level", "no key"},                   // keys do not
         {"[P]\nKey = a = b\n", "P", "Key", "a = b"},
-        {"[A]\nx=1\n\nz=3\n", "A", "z", "<missing>"},  // the keys end at the first line without "="
+        {"[A]\nx=1\n\nz=3\n", "A", "z", "no key"},  // the keys end at the first line without "="
         {"[A]\nx=1\n[B]\nw=4\n", "B", "w", "4"},
-        {"; comment\n[P]\nL=3\n", "P", nullptr, nullptr},  // a file that does not open with a header has none
-        {"[A]\n\tL=3\n[B]\nx=1\n", "B", nullptr, nullptr},  // a tab or an 8-bit byte at a line start ends the search
-        {"[A]\n\xe9t\xe9=1\n[B]\nx=1\n", "B", nullptr, nullptr},
+        {"; comment\n[P]\nL=3\n", "P", "L", "no paragraph"},  // a file must open with a header
+        {"[A]\n\tL=3\n[B]\nx=1\n", "B", "x", "no paragraph"},  // a tab or an 8-bit byte at a line start ends the search
+        {"[A]\n\xe9t\xe9=1\n[B]\nx=1\n", "B", "x", "no paragraph"},
         {"[A]\n   indented=1\n\n[B]\nx=1\n", "B", "x", "1"},
         {"[P\nLevel=1\n[P]\nLevel=2\n", "P", "Level", "2"},  // no closing bracket: no header
         {"[P]\r\nLevel = 3\r\n\r\n[B]\r\n", "P", "Level", "3"},
         {"[A]\nx=" + longest + "\r\n[B]\nz=1\n", "B", "z", "1"},  // the CR is no part of the line
-        {"[A]\nx=y" + longest + "\n[B]\nz=1\n", "B", nullptr, nullptr},
+        {"[A]\nx=y" + longest + "\n[B]\nz=1\n", "B", "z", "no paragraph"},
     };
     for (const auto& row : rows) {
         ui.boxes.clear();
         TConfig config("x.ini", row.text);
-        const std::string name = row.text.substr(0, 40) + " [" + row.paragraph + "]";
-        ASSERT_EQ(config.selectParagraph(row.paragraph), row.key != nullptr) << name;
-        if (row.key) {
-            const int i = config.find(row.key);
-            EXPECT_EQ(i < 0 ? "<missing>" : config.value(i), row.value) << name;
-        }
-        const std::string error = std::string("Error: Can't find the paragraph [") + row.paragraph + "]";
-        EXPECT_EQ(boxTexts(), row.key ? std::vector<std::string>{} : std::vector<std::string>{error}) << name;
+        const bool found = config.selectParagraph(row.paragraph);
+        const int i = config.find(row.key);
+        EXPECT_EQ(!found ? "no paragraph" : i < 0 ? "no key" : config.value(i), row.value) << row.text.substr(0, 40);
+        EXPECT_EQ(boxTexts(), found ? std::vector<std::string>{}
+                                    : std::vector<std::string>{std::string("Error: Can't find the paragraph [") +
+                                                               row.paragraph + "]"});
     }
 }
 
-TEST_F(TConfigTest, ReadNumber) {
-    TConfig config("r.txt", "[M]\nTime = 0.0125 s\nGain = -3e-2\n");
-    ASSERT_TRUE(config.findParagraph("M"));
-    EXPECT_DOUBLE_EQ(config.readNumber(), 0.0125);
-    EXPECT_DOUBLE_EQ(config.readNumber(), -0.03);
-    for (const auto& [text, message] : {std::pair{"[M]\nno number\n[N]\nx = 1\n", "Can't find an = symbol in file r.txt"},
-                                        std::pair{"[M]\nx = 5", "Unexpected End of File"}}) {
+TEST_F(TConfigTest, ANumberWithoutItsEqualsSignOrLineEndIsFatal) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"[M]\nno number\n[N]\nx = 1\n", "Can't find an = symbol in file r"}, {"[M]\nx = 5", "Unexpected End of File"}};
+    for (const auto& [text, message] : rows) {
         ui.boxes.clear();
-        TConfig bad("r.txt", text);
+        TConfig bad("r", text);
         ASSERT_TRUE(bad.findParagraph("M"));
         EXPECT_THROW(bad.readNumber(), ProcessExit);
         EXPECT_EQ(boxTexts(), std::vector<std::string>{std::string("Error: ") + message});

@@ -8,45 +8,33 @@ using RunParametersTest = UiFixture;
 TEST(CommandLineTest, SplitsOnWhiteSpaceAndBothQuotes) {
     using V = std::vector<std::string>;
     EXPECT_EQ(splitCommandLine("  room\t/L4\r\n-a1 \v\f"), (V{"room", "/L4", "-a1"}));
-    EXPECT_EQ(splitCommandLine("\"my room\" 'other one' it's \"a 'b' c\""), (V{"my room", "other one", "it's", "a 'b' c"}));
+    EXPECT_EQ(splitCommandLine("\"my room\" 'other one' it's \"a 'b' c\""),
+              (V{"my room", "other one", "it's", "a 'b' c"}));
     EXPECT_EQ(splitCommandLine("\"\" x \"open ended"), (V{"", "x", "open ended"}));
 }
 
-TEST_F(RunParametersTest, TheModelIsTheLastExistingFileArgumentElseTheUsageIsShown) {
-    for (const char* name : {"room.ray", "room.dat", "Hall.ray", "a.ray", "b.ray"}) writeFile(name, "");
+TEST_F(RunParametersTest, TheModelIsTheLastExistingFileArgumentAndItsSettingsComeFirst) {
+    for (const char* name : {"room.ray", "room.dat", "Hall.ray", "a.ray", "b.ray", "m/room.ray", "n/room.ray",
+                             "Pr/Room.ray", "e/room.ray", "e/room.ini", "e/tolveno.ini"})  // empty: no settings
+        writeFile(name, "");
+    const std::pair<const char*, char> ini[] = {{"tolveno.ini", '3'}, {"m/room.ini", '1'}, {"m/tolveno.ini", '2'},
+                                                {"n/tolveno.ini", '2'}, {"Pr/Room.ini", '4'}};
+    for (const auto& [name, level] : ini) writeFile(name, "[Parameters]\nLevel=" + std::string(1, level));
     std::filesystem::create_directories("hall.ray");
-    const std::pair<const char*, const char*> rows[] = {  // model null: none
-        {"room", "room.ray"}, {"Room.RAY", "room.ray"}, {"room.dat", "room.dat"}, {"Hall", "Hall.ray"},
-        {"a b /L2", "b.ray"}, {"a missing", "a.ray"},   {"missing", nullptr},     {"hall", nullptr}, {"", nullptr}};
-    for (const auto& [command, model] : rows) {
+    const std::pair<const char*, const char*> rows[] = {  // command; model, settings and Level, or "refused"; boxes
+        {"room", "room.ray tolveno.ini L3, 0"},   {"Room.RAY", "room.ray tolveno.ini L3, 0"},
+        {"Hall", "Hall.ray tolveno.ini L3, 0"},   {"room.dat", "room.dat tolveno.ini L3, 0"},
+        {"a b /L2", "b.ray tolveno.ini L2, 0"},   {"a missing", "a.ray tolveno.ini L3, 0"},
+        {"m/room", "m/room.ray m/room.ini L1, 0"}, {"n/room", "n/room.ray n/tolveno.ini L2, 0"},
+        {"e/room", "e/room.ray tolveno.ini L3, 0"}, {"Pr/Room", "Pr/Room.ray Pr/Room.ini L4, 0"},  // found as typed
+        {"missing", "refused, 1"}, {"hall", "refused, 1"}, {"", "refused, 1"}};  // the usage is shown
+    for (const auto& [command, expected] : rows) {
         parameters = RunParameters{};
         ui.boxes.clear();
-        EXPECT_EQ(parameters.parse(command) ? parameters.modelFile.str() : "none", model ? model : "none") << command;
-        EXPECT_EQ(boxTexts().size(), model ? 0u : 1u) << command;  // the usage, as the program shows it
+        const std::string found = !parameters.parse(command) ? "refused" : parameters.modelFile.str() + " " +
+                                  parameters.settingsFile.str() + " L" + std::to_string(parameters.Level);
+        EXPECT_EQ(found + ", " + std::to_string(ui.boxes.size()), expected) << command;
     }
-}
-
-TEST_F(RunParametersTest, TheSettingsBesideTheModelComeFirst) {
-    const auto settingsOf = [](const char* command) {
-        parameters = RunParameters{};
-        return parameters.parse(command) ? parameters.settingsFile.str() + " " + std::to_string(parameters.Level) : "";
-    };
-    writeFile("m/room.ray", "");
-    writeFile("m/tolveno.ini", "[Parameters]\nLevel=2");
-    writeFile("tolveno.ini", "[Parameters]\nLevel=3");
-    EXPECT_EQ(settingsOf("m/room"), "m/tolveno.ini 2");
-    writeFile("m/room.ini", "[Parameters]\nLevel=1");
-    EXPECT_EQ(settingsOf("m/room"), "m/room.ini 1");
-    writeFile("m/room.ini", "");  // empty files pass the turn
-    writeFile("m/tolveno.ini", "");
-    EXPECT_EQ(settingsOf("m/room"), "tolveno.ini 3");
-    writeFile("Pr/Room.ray", "");
-    writeFile("Pr/Room.ini", "[Parameters]\nAlfa=3");
-    EXPECT_EQ(settingsOf("Pr/Room"), "Pr/Room.ini 0");  // found as typed
-    writeFile("other.ini", "[Parameters]\nAlfa=9\nBeta=9\n");
-    ASSERT_TRUE(parameters.readSettings("other"));  // ".ini" is added
-    EXPECT_EQ(parameters.settingsFile.str() + " " + std::to_string(parameters.Alfa), "other.ini 3.000000")
-        << "Alfa and Beta are taken once: the first settings file that sets them wins";
 }
 
 TEST_F(RunParametersTest, InitialValuesThenSettingsThenFlags) {

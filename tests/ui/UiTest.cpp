@@ -1,4 +1,7 @@
+#include <cmath>
+
 #include "support/UiFixture.h"
+#include "ui/Format.h"
 #include "ui/Messages.h"
 #include "ui/RunMonitor.h"
 #include "ui/StatusPanel.h"
@@ -7,9 +10,9 @@ class RunMonitorTest : public UiFixture {
 protected:
     /// A monitor with its box on source index of count, of total pyramids, whose run and source began at 10 s.
     std::unique_ptr<RunMonitor> startedMonitor(int index, int count, std::uint32_t total) {
-        writeFile("models/hall.ray", "");
-        writeFile("models/hall.ini", "[Parameters]\nLevel=8\nTime=1.5\nDiffraction=2\nOpenMP=2\nDiffusion=1\nHitLevel=0\n");
-        EXPECT_TRUE(parameters.parse("models/hall /A0"));
+        writeFile("m/hall.ray", "");
+        writeFile("m/hall.ini", "[Parameters]\nLevel=8\nTime=1.5\nDiffraction=2\nOpenMP=2\nDiffusion=1\nHitLevel=0\n");
+        EXPECT_TRUE(parameters.parse("m/hall /A0"));
         auto monitor = std::make_unique<RunMonitor>();
         monitor->createStatusBox();
         monitor->showSource("omni.spk", index, count);
@@ -47,8 +50,8 @@ TEST_F(RunMonitorTest, ARunShowsItsProgressAndLogsItsMessages) {
     EXPECT_TRUE(running && activeMonitor() == monitor.get() && ui.boxes.empty());
     monitor.reset();
     EXPECT_FALSE(running || activeMonitor());
-    const std::string start = " \n- Start Sun Dec  6 02:15:16 2026\n\n- Model models/hall.ray\n- Defaults models/hall.ini\n",
-                      stop = "- Stop Sun Dec  6 02:15:16 2026\n\n";
+    const std::string start = " \n- Start Sun Dec  6 02:15:16 2026\n\n- Model m/hall.ray\n- Defaults m/hall.ini\n";
+    const std::string stop = "- Stop Sun Dec  6 02:15:16 2026\n\n";
     { RunMonitor second; }
     EXPECT_EQ(readFile("tolveno.log"), start + "! first 1\n? second\n" + stop + start + stop);  // runs append
     // Past 256 sources the bar counts sources.
@@ -100,4 +103,22 @@ TEST_F(MessagesTest, BoxesHaveTheirCaptionsBeepsAndKinds) {
     for (Beep beep : ui.beeps) beeps += "SEQ"[static_cast<int>(beep)];
     EXPECT_EQ(kinds + " " + beeps, "EWQQWWE SEQQQSS");
     EXPECT_FALSE(std::filesystem::exists("tolveno.log"));
+}
+
+TEST(FormatTest, DurationsNumbersLetterCodesAndBars) {
+    const std::pair<double, const char*> durations[] = {
+        {0.4, "00:00:00"}, {0.5, "00:00:01"}, {59.5, "00:01:00"}, {3599.5, "01:00:00"}, {3661, "01:01:01"},
+        {360000, "100:00:00"}, {-3, "00:00:00"}, {std::nan(""), "00:00:00"}, {1 / 0.0, "1000000000:00:00"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(formatDuration(seconds), text) << seconds;
+    const std::pair<double, const char*> numbers[] = {{0.001, "0.001"}, {50, "50"}, {-2.25, "-2.25"}, {100, "100"},
+                                                      {1e-9, "0"},      {1.123456789, "1.12345679"}};
+    for (const auto& [value, text] : numbers) EXPECT_EQ(formatNumber(value), text) << value;
+    const std::pair<std::uint32_t, const char*> codes[] = {{1, "A"},   {26, "Z"},   {27, "AA"},  {28, "AB"},
+                                                           {52, "AZ"}, {53, "BA"}, {702, "ZZ"}, {703, "AAA"}};
+    for (const auto& [n, code] : codes) EXPECT_EQ(letterCode(n), code) << n;
+    ControlState bar;  // past the end: full, never beyond; without a range: empty
+    bar.position = 5000;
+    EXPECT_EQ(progressBar(bar, 4), "[####] 100%");
+    bar.high = 0;
+    EXPECT_EQ(progressBar(bar, 4), "[----] 0%");
 }
