@@ -28,9 +28,8 @@ TEST_F(TConfigTest, ParagraphsAndKeys) {
         const bool found = config.selectParagraph(row.paragraph);
         const int i = config.find(row.key);
         EXPECT_EQ(!found ? "no paragraph" : i < 0 ? "no key" : config.value(i), row.value) << row.text.substr(0, 40);
-        EXPECT_EQ(boxTexts(), found ? std::vector<std::string>{}
-                                    : std::vector<std::string>{std::string("Error: Can't find the paragraph [") +
-                                                               row.paragraph + "]"});
+        const std::string error = std::string("Error: Can't find the paragraph [") + row.paragraph + "]";
+        EXPECT_EQ(boxTexts(), found ? std::vector<std::string>{} : std::vector{error}) << row.text.substr(0, 40);
     }
 }
 

@@ -56,8 +56,8 @@ TEST_F(ProgramTest, AKillOrAnInterruptAtAnyMomentLeavesACompleteResultsFile) {
     EXPECT_NE(readFile("room.___").find("[Microphone_240]"), std::string::npos);
     // An interrupt is a quit request; without a terminal nobody can answer, and the partial results are kept.
     std::filesystem::remove("room.___");
-    writeFile("room.ini", "[Parameters]\nLevel=20\nSaveAll=0\nOpenMP=1\n");  // some 20 minutes of tracing
-    EXPECT_EQ(run("room", "timeout -s INT --preserve-status 0.3"), 0);
+    writeFile("room.ini", "[Parameters]\nLevel=20\nSaveAll=0\nOpenMP=1\n");  // minutes of tracing
+    EXPECT_EQ(run("room", "timeout -s INT --preserve-status 0.5"), 0);
     EXPECT_NE(errors.find("Confirmation: Do you want to save partial results anyway? [y/n] y (no terminal)\n"),
               std::string::npos) << errors;
     EXPECT_TRUE(readFile("room.___").ends_with("\n[End]\n"));
@@ -67,7 +67,7 @@ TEST_F(ProgramTest, ACancelledRunThatRefusesItsPartialResultsKeepsThePreviousOne
     writeFile("room.ray", "EntityList\n Source 5 5 1 6 5 1 0 none.spk\n Receiver 1 1 1.5 0 0 1\nEnd\n");
     writeFile("room.ini", "[Parameters]\nLevel=2\nSaveAll=0\nOpenMP=1\n");
     writeFile("room.___", "earlier results\n");
-    ASSERT_TRUE(parameters.parse("room"));
+    ASSERT_TRUE(parameters.parse("room /H100000"));  // the highest History a run accepts
     RayManager manager;
     ASSERT_TRUE(manager.ready);
     ui.postCommand(IDCANCEL);

@@ -81,8 +81,8 @@ TEST_F(RunParametersTest, InitialValuesThenSettingsThenFlags) {
 
 TEST_F(RunParametersTest, SoundSpeedAndAirAbsorption) {
     writeFile("room.ray", "");
-    // Dry air: 331.3 m/s at 0 °C, 343.2 m/s at 20 °C (to 0.1 m/s); 20.05 sqrt(T) is the ideal gas with
-    // sqrt(gamma R / M) = 20.047, 0.02 % (0.07 m/s) apart: 0.15 m/s holds both.
+    // Dry air: 331.3 m/s at 0 °C, 343.2 m/s at 20 °C (rounded to 0.1); 20.05 sqrt(T) is the ideal gas's
+    // sqrt(gamma R / M) sqrt(T) = 20.047 sqrt(T) rounded, 0.05 m/s off here: 0.15 m/s holds both errors.
     ASSERT_TRUE(parameters.parse("room /C0"));
     EXPECT_NEAR(parameters.SoundSpeed, 331.3, 0.15);
     ASSERT_TRUE(parameters.parse("room /C20 /U50"));
