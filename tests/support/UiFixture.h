@@ -25,41 +25,31 @@ protected:
         clearProcessState();
         running = false;
         previous = std::filesystem::current_path();
-        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = std::filesystem::temp_directory_path() /
-                 ("tolveno-" + std::string(test->test_suite_name()) + "-" + test->name() + "-" +
-                  std::to_string(::getpid()));
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = std::filesystem::temp_directory_path() / (std::string("tolveno-") + test->test_suite_name() + "-" +
+                                                           test->name() + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         std::filesystem::current_path(folder);
     }
-
     void TearDown() override {
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(folder);
         clearProcessState();
         installWindowSystem(nullptr);
     }
-
     /// Forgets the process-wide receivers, loudspeakers and materials.
-    static void clearProcessState() {
-        microphones().destroyAll();
-        clearSpeakers();
-        resetMaterials();
-    }
-
+    static void clearProcessState() { microphones().destroyAll(); clearSpeakers(); resetMaterials(); }
     /// Writes a file below the scratch folder (creating its folders).
     static void writeFile(const std::filesystem::path& path, const std::string& content) {
         if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << content;
     }
-
     /// Reads a whole file.
     static std::string readFile(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-
     /// The texts of the boxes shown so far, as "Caption: text".
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> texts;
@@ -68,6 +58,5 @@ protected:
     }
 
     RecordingWindowSystem ui;
-    std::filesystem::path folder;
-    std::filesystem::path previous;
+    std::filesystem::path folder, previous;
 };
