@@ -1,5 +1,5 @@
 // What a face derives from its vertices and the tests built on it: reduction, plane, area, convexity,
-// projection, edges and probes, point-in-face, ray hits on faces and walls, shared edges, DXF export.
+// transparency and probes, point-in-face, ray hits on faces and walls, shared edges, DXF export.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -20,17 +20,15 @@ using Texts = std::vector<std::string>;
 constexpr Coord A(0, 0, 0), B(1, 0, 0), C(1, 1, 0), D(0, 1, 0);  // the unit square, counter-clockwise from +z
 
 ::testing::AssertionResult near(const Vector& a, const Vector& b, double tol = ROUNDING) {
-    if (std::abs(a.x - b.x) <= tol && std::abs(a.y - b.y) <= tol && std::abs(a.z - b.z) <= tol)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") for (" << b.x << ", "
-                                         << b.y << ", " << b.z << ")";
+    if (std::abs(a.x - b.x) <= tol && std::abs(a.y - b.y) <= tol && std::abs(a.z - b.z) <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "(" << a.x << ", " << a.y << ", " << a.z << ") for (" << b.x << ", " << b.y << ", " << b.z << ")";
 }
 
-template <class T = Face>
-std::unique_ptr<Face> makeFace(const Pts& points, std::uint32_t flags = 0) {
-    auto face = std::make_unique<T>();
+// A face (kind 0), hole (1) or door (2) of the given vertices and flags.
+std::unique_ptr<Face> makeFace(const Pts& points, std::uint32_t flags = 0, int kind = 0) {
+    std::unique_ptr<Face> face(kind == 1 ? new Hole : kind == 2 ? static_cast<Face*>(new Door) : new Face);
     face->flags = flags;
-    EXPECT_TRUE(face->setVertices(points.data(), static_cast<std::uint32_t>(points.size())));
+    face->setVertices(points.data(), static_cast<std::uint32_t>(points.size()));
     return face;
 }
 
@@ -40,14 +38,13 @@ Pts lShape(const std::function<Coord(double, double)>& place = [](double u, doub
     for (auto [u, v] : {std::pair{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}}) points.push_back(place(u, v));
     return points;
 }
-
-Pts regularPolygon(int n) {
+Pts regularPolygon(int n) {  // on the unit circle
     Pts points;
     for (int k = 0; k < n; ++k) points.emplace_back(std::cos(2 * PI * k / n), std::sin(2 * PI * k / n), 0.0);
     return points;
 }
 
-// A wall whose main face spans x in [0, 4], z in [0, 3] of the plane y = 0 (flags as given).
+// A wall whose main face spans x in [0, 4], z in [0, 3] of the plane y = 0, and its child index (0: that face).
 std::unique_ptr<Wall> readWall(const std::string& children, int flags = 0) {
     auto wall = std::make_unique<Wall>();
     std::istringstream in("Face " + std::to_string(flags) + " 1 4  0 0 0  4 0 0  4 0 3  0 0 3\n" + children + "End\n");
@@ -59,97 +56,56 @@ Face* child(const Wall& wall, int index) {
     while (index-- > 0) e = e->next;
     return static_cast<Face*>(e);
 }
-// A ray from y = 5 toward the wall, meeting its plane at (x, 0, z) after t = 5.
+// What a ray from y = 5 toward the wall meets, at (x, 0, z) after t = 5.
 Face* hitWall(Wall& wall, double x, double z, double tMax = 100) {
     Coord point;
     double t = 0;
     Face* hit = hitBy(Line(Coord(x, 5, z), Versor(0, -1, 0)), wall, point, t, tMax);
-    if (hit) EXPECT_TRUE(near(point, {x, 0, z}) && std::abs(t - 5) < ROUNDING);
+    EXPECT_TRUE(!hit || (near(point, {x, 0, z}) && std::abs(t - 5) < ROUNDING));
     return hit;
 }
 }  // namespace
 
 using FaceGeometryTest = UiFixture;
 
-TEST_F(FaceGeometryTest, RepeatedVerticesAreDroppedKeepingTheLastOfEachRun) {
+TEST_F(FaceGeometryTest, RepeatedVerticesAreDroppedKeepingTheLastOfEachRunAndMessagesNameTheClass) {
     EntityList::lineNumber = 17;
     const Coord nearA(0.5e-6, 0, 0), apartA(1.5e-6, 0, 0);  // vertices within 1e-6 are the same vertex
-    const std::string reducing = "Warning: Reducing Face with ", ignoring = "Warning: Ignoring Face with ";
-    const struct { Pts given, kept; Texts messages; } cases[] = {
-        {{A, B, C, C}, {A, B, C}, {}},  // a quadrilateral with a repeated corner is a plain triangle: silent
-        {{A, B, A, C}, {B, A, C}, {}},
-        {{A, B, C, D, D, D}, {A, B, C, D}, {reducing + "6 vertices to 4 at line 17"}},
-        {{A, B, C, nearA}, {B, C, nearA}, {}},
-        {{nearA, A, B, C, D}, {A, B, C, D}, {reducing + "5 vertices to 4 at line 17"}},
-        {{B, C, A, apartA}, {B, C, A, apartA}, {}},
-        {{A, A, A}, {}, {reducing + "3 vertices to 1 at line 17", ignoring + "1 vertices only at line 17"}},
-        {{A, A, B, B}, {}, {reducing + "4 vertices to 2 at line 17", ignoring + "2 vertices only at line 17"}},
-        {{A, B}, {}, {ignoring + "2 vertices only at line 17"}},
+    const Pts sixtyFour = regularPolygon(64);
+    const struct { int kind; Pts given, kept; Texts messages; } cases[] = {  // kind: face, hole, door
+        {0, {A, B, C, C}, {A, B, C}, {}},  // a quadrilateral with a repeated corner is a plain triangle: silent
+        {0, {A, B, A, C}, {B, A, C}, {}},
+        {1, {nearA, A, B, C, D, D}, {A, B, C, D}, {"Warning: Reducing Hole with 6 vertices to 4 at line 17"}},
+        {0, {B, C, A, apartA}, {B, C, A, apartA}, {}},
+        {0, {A, A, B, B}, {}, {"Warning: Reducing Face with 4 vertices to 2 at line 17", "Warning: Ignoring Face with 2 vertices only at line 17"}},
+        {2, {A, B}, {}, {"Warning: Ignoring Door with 2 vertices only at line 17"}},
+        {0, sixtyFour, sixtyFour, {}},
+        {2, regularPolygon(65), {}, {"Warning: Ignoring Door with 65 edges (max.64) in line 17"}},
+        {1, {A, B, C, {0, 1, 0.0006}}, {A, B, C, D}, {"Warning: vertex 3 is not complanar to Hole in line 17"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         ui.boxes.clear();
-        Face face;
-        EXPECT_EQ(face.setVertices(c.given.data(), static_cast<std::uint32_t>(c.given.size())), !c.kept.empty());
+        auto face = makeFace(c.given, 0, c.kind);
         EXPECT_EQ(boxTexts(), c.messages);
-        EXPECT_EQ(face.isValid(), !c.kept.empty());
-        if (c.kept.empty()) continue;
-        ASSERT_EQ(face.vertexCount, c.kept.size());
-        for (std::size_t i = 0; i < c.kept.size(); ++i) EXPECT_TRUE(near(face.vertices[i], c.kept[i], 0.0)) << i;
+        ASSERT_EQ(face->isValid() ? face->vertexCount : 0u, c.kept.size());  // nothing usable is left when refused
+        for (std::size_t i = 0; i < c.kept.size(); ++i) EXPECT_TRUE(near(face->vertices[i], c.kept[i])) << i;
     }
 }
 
-TEST_F(FaceGeometryTest, VertexLimitAndMessagesNamingTheClass) {
-    EntityList::lineNumber = 17;
-    const Pts sixtyFour = regularPolygon(64), sixtyFive = regularPolygon(65), two = {A, B};
-    const Pts reducible = {A, B, C, D, D, D}, warped = {A, B, C, {0, 1, 0.0006}};
-    Face face;
-    Door door;
-    Hole hole;
-    EXPECT_TRUE(face.setVertices(sixtyFour.data(), 64));
-    EXPECT_FALSE(face.setVertices(sixtyFive.data(), 65));
-    EXPECT_EQ(face.vertexCount, 64);  // a refused list leaves the face as it was
-    EXPECT_FALSE(door.setVertices(sixtyFive.data(), 65) || door.setVertices(two.data(), 2));
-    EXPECT_TRUE(hole.setVertices(reducible.data(), 6) && hole.setVertices(warped.data(), 4));
-    EXPECT_EQ(boxTexts(), (Texts{"Warning: Ignoring Face with 65 edges (max.64) in line 17",
-                                 "Warning: Ignoring Door with 65 edges (max.64) in line 17",
-                                 "Warning: Ignoring Door with 2 vertices only at line 17",
-                                 "Warning: Reducing Hole with 6 vertices to 4 at line 17",
-                                 "Warning: vertex 3 is not complanar to Hole in line 17"}));
-}
-
-TEST_F(FaceGeometryTest, PlaneComesFromTheFirstThirdAndTwoThirdsVertices) {
-    const struct { Pts vertices; Vector normal; double d; } cases[] = {
-        {{A, B, C, D}, {0, 0, 1}, 0},
-        {{{0, 0, 2}, {0, 1, 2}, {1, 1, 2}, {1, 0, 2}}, {0, 0, -1}, 2},  // clockwise from +z: normal down
-        {{{3, 0, 0}, {3, 2, 0}, {3, 2, 2}, {3, 0, 2}}, {1, 0, 0}, -3},
-        {{{0, 0, 0}, {1, 0, 1}, {0, 1, 0}}, {-R, 0, R}, 0},  // (1,0,1) x (0,1,0) = (-1,0,1)
-        // n = 5 uses P0 P1 P3 and n = 6 P0 P2 P4: the others, raised by 0.0004 < c/2, must not tilt it.
-        {{{0, 0, 0}, {4, 0, 0}, {4, 3, 4e-4}, {2, 5, 0}, {0, 3, 0}}, {0, 0, 1}, 0},
-        {{{0, 0, 1}, {2, 0, 1.0004}, {2, 1, 1}, {1, 1, 1.0004}, {1, 2, 1}, {0, 2, 1}}, {0, 0, 1}, -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        auto face = makeFace(c.vertices);
-        EXPECT_TRUE(near(face->plane.normal(), c.normal));
-        EXPECT_NEAR(face->plane.d, c.d, ROUNDING);
-        for (const Coord& p : face->vertices) EXPECT_NEAR(face->plane.signedDistance(p), 0.0, ROUNDING);
-    }
-    EXPECT_TRUE(boxTexts().empty());
-}
-
-TEST_F(FaceGeometryTest, VerticesOffThePlaneAreMovedOntoItAndReportedBeyondHalfTheCrack) {
-    // Moved when 1e-6 or more away, reported when farther than c/2. On the plane z = x, (0,1,h) is h/sqrt2
-    // away and moves by (h/2, 0, -h/2). top: the highest z once moved (the box is taken after the move).
-    const struct { double c; Pts vertices; std::vector<int> reported; Coord fourth; double top; } cases[] = {
-        {0.001, {A, B, C, {0, 1, 0.0004}}, {}, D, 0},          {0.001, {A, B, C, {0, 1, 0.0006}}, {3}, D, 0},
-        {0.001, {A, B, C, {0, 1, -0.0006}}, {3}, D, 0},        {0.001, {A, B, C, {0, 1, 0.0005}}, {}, D, 0},
-        {0.001, {A, B, C, {0, 1, 0.5e-6}}, {}, {0, 1, 0.5e-6}, 0.5e-6},
-        {0.002, {A, B, C, {0, 1, 0.0006}}, {}, D, 0},
-        {0.001, {{0, 0, 0}, {1, 0, 1}, {1, 1, 1}, {0, 1, 0.0004}}, {}, {0.0002, 1, 0.0002}, 1},
-        {0.001, {{0, 0, 0}, {1, 0, 1}, {1, 1, 1}, {0, 1, 0.0008}}, {3}, {0.0004, 1, 0.0004}, 1},
-        // The L (plane from P0 P2 P4): every far vertex is reported, by its index from 0.
-        {0.001, {{0, 0, 0}, {2, 0, 6e-4}, {2, 1, 0}, {1, 1, 3e-4}, {1, 2, 0}, {0, 2, -7e-4}}, {1, 5}, C, 0},
+TEST_F(FaceGeometryTest, PlaneFromTheFirstThirdAndTwoThirdsVerticesWhichTheOthersAreMovedOnto) {
+    // n = 4 and 5 take P0 P1 P2 and P0 P1 P3, n = 6 P0 P2 P4. The others are moved along the normal when 1e-6
+    // or more away, and reported when farther than c/2: on the plane z = x, (0,1,h) is h/sqrt2 away and moves
+    // by (h/2, 0, -h/2). The box is taken once they are moved.
+    const struct { double c; Pts vertices; Vector normal; double d; std::vector<int> reported; Coord fourth; } cases[] = {
+        {0.001, {A, B, C, {0, 1, 0.0004}}, {0, 0, 1}, 0, {}, D},  {0.001, {A, B, C, {0, 1, -0.0006}}, {0, 0, 1}, 0, {3}, D},
+        {0.001, {A, B, C, {0, 1, 0.0005}}, {0, 0, 1}, 0, {}, D},  {0.002, {A, B, C, {0, 1, 0.0006}}, {0, 0, 1}, 0, {}, D},
+        {0.001, {A, B, C, {0, 1, 0.5e-6}}, {0, 0, 1}, 0, {}, {0, 1, 0.5e-6}},
+        {0.001, {{0, 0, 0}, {1, 0, 1}, {1, 1, 1}, {0, 1, 0.0008}}, {-R, 0, R}, 0, {3}, {0.0004, 1, 0.0004}},
+        {0.001, {{0, 0, 2}, {0, 1, 2}, {1, 1, 2}, {1, 0, 2}}, {0, 0, -1}, 2, {}, {1, 0, 2}},  // clockwise from +z
+        {0.001, {{3, 0, 0}, {3, 2, 0}, {3, 2, 2}, {3, 0, 2}}, {1, 0, 0}, -3, {}, {3, 0, 2}},
+        {0.001, {{0, 0, 0}, {4, 0, 0}, {4, 3, 4e-4}, {2, 5, 0}, {0, 3, 0}}, {0, 0, 1}, 0, {}, {2, 5, 0}},
+        {0.001, {{0, 0, 0}, {2, 0, 6e-4}, {2, 1, 0}, {1, 1, 3e-4}, {1, 2, 0}, {0, 2, -7e-4}}, {0, 0, 1}, 0, {1, 5}, C},
     };
     EntityList::lineNumber = 17;
     for (const auto& c : cases) {
@@ -160,54 +116,37 @@ TEST_F(FaceGeometryTest, VerticesOffThePlaneAreMovedOntoItAndReportedBeyondHalfT
         Texts expected;
         for (int i : c.reported) expected.push_back("Warning: vertex " + std::to_string(i) + " is not complanar to Face in line 17");
         EXPECT_EQ(boxTexts(), expected);
-        EXPECT_TRUE(near(face->vertices[3], c.fourth));
-        EXPECT_NEAR(face->boxMax.z, c.top + c.c, ROUNDING);
+        EXPECT_TRUE(near(face->plane.normal(), c.normal) && std::abs(face->plane.d - c.d) < ROUNDING);
+        double top = -1e9;
+        for (std::size_t i = 0; i < face->vertices.size(); ++i) {
+            EXPECT_TRUE(i == 3 ? near(face->vertices[i], c.fourth) : near(face->vertices[i], c.vertices[i] - face->plane.signedDistance(c.vertices[i]) * c.normal)) << i;
+            top = std::max(top, face->vertices[i].z);
+        }
+        EXPECT_NEAR(face->boxMax.z, top + c.c, ROUNDING);
     }
-}
-
-TEST_F(FaceGeometryTest, CollinearDefiningVerticesGiveAFiniteFaceThatIsNeverHit) {
-    const Coord off(1, 1, 0.3);  // P0 P1 P2 collinear: a zero normal, nothing moves, no message
-    auto face = makeFace({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, off});
-    EXPECT_TRUE(boxTexts().empty());
-    EXPECT_TRUE(near(face->plane.normal(), {0, 0, 0}, 0.0) && near(face->vertices[3], off, 0.0));
-    // Only the crack band: perimeter 1 + 1 + |(-1,1,0.3)| + |(1,1,0.3)|. x = 1 is no bound of the box.
-    EXPECT_NEAR(face->area, 0.005 * (2 + 2 * std::sqrt(2.09)), ROUNDING);
-    EXPECT_TRUE(face->isConvex && !face->isBoxRectangle);
-    for (const Coord& p : face->edgeProbes) EXPECT_TRUE(std::isfinite(p.x + p.y + p.z));
-    Coord point;
-    double t = 0;
-    EXPECT_EQ(hitBy(Line(Coord(1, 0.2, 1), Versor(0, 0, -1)), *face, point, t, 100), nullptr);
-    EXPECT_EQ(t, 1e12);
 }
 
 TEST_F(FaceGeometryTest, AreaCarriesACrackBandUnlessTheFaceIsABoxRectangle) {
     // The band is 5 c times the perimeter.
     const struct { double c; Pts vertices; double area; bool boxRectangle, convex; } cases[] = {
         {0.001, {A, B, C, D}, 1, true, true},
-        {0.001, {{5, 5, 2}, {5, 6, 2}, {6, 6, 2}, {6, 5, 2}}, 1, true, true},
-        {0.001, {{3, 0, 0}, {3, 2, 0}, {3, 2, 2}, {3, 0, 2}}, 4, true, true},
         {0.001, {{0, 0, 0}, {1, 1, 0}, {1, 1, 1}, {0, 0, 1}}, SQRT2, true, true},  // across the box [0,1]^3
         {0.001, {{0, 0, 0}, {1, 1e-9, 0}, {1, 1, 0}, {0, 1, 0}}, 1 - 0.5e-9 + 0.005 * (4 - 1e-9), false, true},
-        {0.001, {{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}, 6 + 0.005 * 12, false, true},
         {0.01, {{0, 0, 0}, {3, 0, 0}, {0, 4, 0}}, 6 + 0.05 * 12, false, true},
-        {0.001, {{1, 0, 0}, {2, 1, 0}, {1, 2, 0}, {0, 1, 0}}, 2 + 0.005 * 4 * SQRT2, false, true},
         {0.001, {{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {2, 5, 0}, {0, 3, 0}}, 16 + 0.005 * (10 + 4 * SQRT2), false, true},
         {0.001, {A, B, C, D, {0, 0.5, 0}}, 1 + 0.005 * 4, false, true},  // a collinear vertex counts neither way
         {0.001, lShape(), 3 + 0.005 * 8, false, false},
         {0.001, {{0, 0, 0}, {0, 2, 0}, {1, 2, 0}, {1, 1, 0}, {2, 1, 0}, {2, 0, 0}}, 3 + 0.005 * 8, false, false},
         // A C started in its notch: P0 P2 P5 turn against the outline, so the normal is -z.
-        {0.001, {{1, 1, 0}, {1, 2, 0}, {3, 2, 0}, {3, 3, 0}, {0, 3, 0}, {0, 0, 0}, {3, 0, 0}, {3, 1, 0}},
-         7 + 0.005 * 16, false, false},
-        {0.001, {{0, 0, 0}, {2, 1, 0}, {0, 2, 0}, {0.5, 1, 0}}, 1.5 + 0.015 * std::sqrt(5.0), false, false},
+        {0.001, {{1, 1, 0}, {1, 2, 0}, {3, 2, 0}, {3, 3, 0}, {0, 3, 0}, {0, 0, 0}, {3, 0, 0}, {3, 1, 0}}, 7 + 0.005 * 16, false, false},
+        {0.001, {{0, 0, 0}, {2, 1, 0}, {0, 2, 0}, {0.5, 1, 0}}, 1.5 + 0.015 * std::sqrt(5.0), false, false},  // a dart
         {0.001, regularPolygon(64), 32 * std::sin(PI / 32) + 0.005 * 128 * std::sin(PI / 64), false, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
         parameters.CrackTolerance = c.c;
         auto face = makeFace(c.vertices);
-        EXPECT_NEAR(face->area, c.area, ROUNDING);
-        EXPECT_EQ(face->isBoxRectangle, c.boxRectangle);
-        EXPECT_EQ(face->isConvex, c.convex);
+        EXPECT_NEAR(face->area, c.area, ROUNDING) << &c - cases;
+        EXPECT_TRUE(face->isBoxRectangle == c.boxRectangle && face->isConvex == c.convex) << &c - cases;
     }
     EXPECT_TRUE(boxTexts().empty());
 }
@@ -219,14 +158,13 @@ TEST_F(FaceGeometryTest, ConcaveFacesInAnyPlaneAreTestedByCrossings) {
         [](double u, double v) { return Coord(u, -2, v); }, [](double u, double v) { return Coord(u, -u, v); },
         [](double u, double v) { return Coord(u, v, -v); }, [](double u, double v) { return Coord(v, u, v); }};
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
         auto face = makeFace(lShape(c));
         EXPECT_FALSE(face->isConvex);
         // The arm points fail the area test (the L is not star-shaped from them): only the crossings accept
         // them. The crossing test has no band: 0.0005 beyond u = 2 is out, though inside the widened box.
         for (auto [u, v, in] : {std::tuple{0.5, 0.5, true}, {0.5, 1.5, true}, {1.5, 0.5, true}, {1.5, 1.5, false},
                                 {2.0005, 0.5, false}})
-            EXPECT_EQ(face->contains(c(u, v)), in) << u << " " << v;
+            EXPECT_EQ(face->contains(c(u, v)), in) << &c - cases << ": " << u << " " << v;
     }
     // A notch open to the left: from it the way out crosses its end and the outer side, twice.
     auto notched = makeFace({{3, 3, 0}, {0, 3, 0}, {0, 2, 0}, {2, 2, 0}, {2, 1, 0}, {0, 1, 0}, {0, 0, 0}, {3, 0, 0}});
@@ -239,31 +177,22 @@ TEST_F(FaceGeometryTest, TransparencyByClassAndFlagsAndTheEdgeProbes) {
     // centroid (not perpendicular to the edge), outside an opaque face and inside a transparent one.
     using FaceFlag::obstructing, FaceFlag::open, FaceFlag::reversed;
     const Pts triangle = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}};
-    const std::function<std::unique_ptr<Face>(std::uint32_t)> kinds[] = {
-        [&](std::uint32_t f) { return makeFace<Face>(triangle, f); },
-        [&](std::uint32_t f) { return makeFace<Hole>(triangle, f); },
-        [&](std::uint32_t f) { return makeFace<Door>(triangle, f); }};
     const struct { int kind; std::uint32_t flags; bool transparent; } cases[] = {  // kind: face, hole, door
-        {0, 0, false}, {0, obstructing, false}, {0, reversed, true}, {0, open, true}, {1, 0, true},
-        {1, reversed, false}, {1, open, true}, {2, 0, false}, {2, open, true}, {2, reversed, false},
-        {2, open | reversed, false}};
+        {0, 0, false}, {0, obstructing, false}, {0, reversed, true}, {0, open, true}, {1, 0, true}, {1, reversed, false},
+        {1, open, true}, {2, 0, false}, {2, open, true}, {2, reversed, false}, {2, open | reversed, false}};
     const double s5 = std::sqrt(5.0);
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        auto face = kinds[c.kind](c.flags);
-        EXPECT_EQ(face->isTransparent(), c.transparent);
+        auto face = makeFace(triangle, c.flags, c.kind);
+        EXPECT_EQ(face->isTransparent(), c.transparent) << &c - cases;
         const double h = c.transparent ? -0.01 : 0.01;  // midpoints (1.5,0) (1.5,1.5) (0,1.5)
         const Coord probes[] = {{1.5 + h / s5, -2 * h / s5, 0}, {1.5 + h * R, 1.5 + h * R, 0}, {-2 * h / s5, 1.5 + h / s5, 0}};
-        for (int i = 0; i < 3; ++i) EXPECT_TRUE(near(face->edgeProbes[i], probes[i])) << i;
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(near(face->edgeProbes[i], probes[i])) << &c - cases << ": " << i;
     }
-    auto face = kinds[0](0);
-    EXPECT_TRUE(near(face->edgeLines[1].origin, {3, 0, 0}) && near(face->edgeLines[1].direction(), {-R, R, 0}));
-    EXPECT_TRUE(near(face->edgeLines[2].origin, {0, 3, 0}) && near(face->edgeLines[2].direction(), {0, -1, 0}));
     // Opening or closing moves the probes when the door obstructs or becomes transparent, and only then.
     const struct { std::uint32_t flags; bool open; double y; } changes[] = {
         {0, true, 0.02 / s5}, {obstructing | open, false, -0.02 / s5}, {open, false, 0.02 / s5}};
     for (const auto& c : changes) {
-        auto door = kinds[2](c.flags);
+        auto door = makeFace(triangle, c.flags, 2);
         door->setOpen(c.open);
         EXPECT_EQ(door->flags, c.open ? c.flags | open : c.flags & ~open);
         EXPECT_NEAR(door->edgeProbes[0].y, c.y, ROUNDING) << &c - changes;
@@ -275,26 +204,21 @@ TEST_F(FaceGeometryTest, ContainsHoldsWithinTheCrackTolerance) {
     // stays within the band 5 c perimeter. Diamond: L = sqrt2, band 0.02 sqrt2, so h up to 0.02. Pentagon:
     // L = 2 sqrt2, band 0.005 (10 + 4 sqrt2) = 0.0783, so h up to 0.0277.
     const Pts square = {A, B, C, D}, diamond = {{1, 0, 0}, {2, 1, 0}, {1, 2, 0}, {0, 1, 0}};
-    const Pts pentagon = {{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {2, 5, 0}, {0, 3, 0}};
-    const Pts tilted = {{0, 0, 0}, {1, 0, 1}, {0, 1, 0}};  // in the plane z = x
+    const Pts pentagon = {{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {2, 5, 0}, {0, 3, 0}}, tilted = {{0, 0, 0}, {1, 0, 1}, {0, 1, 0}};
     const struct { double c; const Pts& vertices; Coord point; bool inside; } cases[] = {
-        {0.001, square, {0.5, 0.5, 0}, true},     {0.001, square, {1.0005, 0.5, 0}, true},
-        {0.001, square, {1.002, 0.5, 0}, false},  {0.001, square, {-0.0005, 0.5, 0}, true},
-        {0.001, square, {0.5, -0.002, 0}, false}, {0.001, square, {0.5, 1.0009, 0}, true},
+        {0.001, square, {1.0009, 0.5, 0}, true},  {0.001, square, {1.002, 0.5, 0}, false},
+        {0.001, square, {0.5, -0.0005, 0}, true}, {0.001, square, {-0.002, 0.5, 0}, false},
         {0.01, square, {1.005, 0.5, 0}, true},    {0.01, square, {1.012, 0.5, 0}, false},
         {0.001, diamond, {1, 1, 0}, true},        {0.001, diamond, {0.2, 0.2, 0}, false},
-        {0.001, diamond, {1.5 + 0.015 * R, 0.5 - 0.015 * R, 0}, true},
-        {0.001, diamond, {1.5 + 0.025 * R, 0.5 - 0.025 * R, 0}, false},
-        {0.001, pentagon, {2, 2, 0}, true},       {0.001, pentagon, {3.9, 4.9, 0}, false},
-        {0.001, pentagon, {3 + 0.02 * R, 4 + 0.02 * R, 0}, true},
-        {0.001, pentagon, {3 + 0.035 * R, 4 + 0.035 * R, 0}, false},
-        {0.001, tilted, {0.2, 0.2, 0.2}, true},   {0.001, tilted, {0.6, 0.6, 0.6}, false},
+        {0.001, diamond, {1.5 + 0.015 * R, 0.5 - 0.015 * R, 0}, true}, {0.001, diamond, {1.5 + 0.025 * R, 0.5 - 0.025 * R, 0}, false},
+        {0.001, pentagon, {3 + 0.02 * R, 4 + 0.02 * R, 0}, true}, {0.001, pentagon, {3 + 0.035 * R, 4 + 0.035 * R, 0}, false},
+        {0.001, tilted, {0.2, 0.2, 0.2}, true},   {0.001, tilted, {0.6, 0.6, 0.6}, false},  // in the plane z = x
     };
     for (const auto& c : cases) {
         parameters.CrackTolerance = c.c;
         EXPECT_EQ(makeFace(c.vertices)->contains(c.point), c.inside) << "row " << &c - cases;
     }
-    // The bounds of the widened box belong to it.
+    // The bounds of the box, widened by c = 0.001, belong to it.
     parameters.CrackTolerance = 0.001;
     auto face = makeFace(square);
     EXPECT_TRUE(near(face->boxMin, {-0.001, -0.001, -0.001}) && near(face->boxMax, {1.001, 1.001, 0.001}));
@@ -304,36 +228,26 @@ TEST_F(FaceGeometryTest, ContainsHoldsWithinTheCrackTolerance) {
 }
 
 TEST_F(FaceGeometryTest, HitByFindsTheFaceAheadWithinTheRange) {
-    // Unit square in z = 0: t = (N . origin + d) / -(dir . N). Both sides reflect; leaving transparent
-    // faces out is the model's business, not the hit test's.
+    // Unit square in z = 0: t = (N . origin + d) / -(dir . N). Both sides reflect; leaving transparent faces
+    // out is the model's business, not the hit test's. Parallel (|dir . N| < 1e-6): no hit, t = 1e12.
     const Versor down(0, 0, -1), up(0, 0, 1);
     const struct { std::uint32_t flags; Line ray; double tMax, t; } cases[] = {  // t 0: no hit
-        {0, Line(Coord(0.5, 0.5, 1), down), 10, 1},       {0, Line(Coord(0.5, 0.5, -2), up), 10, 2},
-        {FaceFlag::reversed, Line(Coord(0.5, 0.5, 1), down), 10, 1},
-        {FaceFlag::open, Line(Coord(0.5, 0.5, 1), down), 10, 1},
+        {0, Line(Coord(0.5, 0.5, -2), up), 10, 2},        {FaceFlag::reversed | FaceFlag::open, Line(Coord(0.5, 0.5, 1), down), 10, 1},
         {0, Line(Coord(0.5, 0.5, 1), up), 10, 0},         {0, Line(Coord(0.5, 0.5, 0), down), 10, 0},
         {0, Line(Coord(0.5, 0.5, 1e-6), down), 10, 0},    {0, Line(Coord(0.5, 0.5, 2e-6), down), 10, 2e-6},
-        {0, Line(Coord(0.5, 0.5, 1), down), 1, 1},        {0, Line(Coord(0.5, 0.5, 1), down), 1 - 0.5e-6, 1},
-        {0, Line(Coord(0.5, 0.5, 1), down), 1 - 1.5e-6, 0}, {0, Line(Coord(1.5, 0.5, 1), down), 10, 0},
-        {0, Line(Coord(1.0005, 0.5, 1), down), 10, 1},
+        {0, Line(Coord(0.5, 0.5, 1), down), 1 - 0.5e-6, 1}, {0, Line(Coord(0.5, 0.5, 1), down), 1 - 1.5e-6, 0},
+        {0, Line(Coord(1.5, 0.5, 1), down), 10, 0},       {0, Line(Coord(1.0005, 0.5, 1), down), 10, 1},
         {0, Line(Coord(0.2, 0.1, 1), Versor(0.3, 0.4, -1)), 10, std::sqrt(1.25)},
+        {0, Line(Coord(-1, 0.5, 0.5), Versor(1, 0, -0.5e-6)), 1e9, 1e12},  // the plane is met 1e6 away
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
         auto face = makeFace({A, B, C, D}, c.flags);
         Coord point(-9, -9, -9);
         double t = -9;
-        EXPECT_EQ(hitBy(c.ray, *face, point, t, c.tMax), c.t > 0 ? face.get() : nullptr);
-        const Coord expected = c.ray.origin + c.t * c.ray.direction();
-        if (c.t > 0) EXPECT_TRUE(near(point, expected) && std::abs(point.z) < ROUNDING && std::abs(t - c.t) < ROUNDING);
-    }
-    // Along the plane (|dir . N| below 1e-6, even if the plane is met 1e6 away): no hit, t = 1e12.
-    auto face = makeFace({A, B, C, D});
-    for (const Versor& along : {Versor(1, 0, 0), Versor(1, 0, -0.5e-6)}) {
-        Coord point;
-        double t = 0;
-        EXPECT_EQ(hitBy(Line(Coord(-1, 0.5, 0.5), along), *face, point, t, 1e9), nullptr);
-        EXPECT_EQ(t, 1e12);
+        const bool hit = c.t > 0 && c.t < 1e12;
+        EXPECT_EQ(hitBy(c.ray, *face, point, t, c.tMax), hit ? face.get() : nullptr) << &c - cases;
+        EXPECT_TRUE(!hit || (near(point, c.ray.origin + c.t * c.ray.direction()) && std::abs(point.z) < ROUNDING)) << &c - cases;
+        EXPECT_TRUE(c.t == 0 || std::abs(t - c.t) < ROUNDING) << &c - cases << ": " << t;
     }
 }
 
@@ -352,7 +266,6 @@ TEST_F(FaceGeometryTest, RaysPassTransparentOpeningsAndHitOpaqueOnes) {
         EXPECT_EQ(hitWall(*wall, 4.5, 1), nullptr);   // past the main face's edge
         EXPECT_EQ(hitWall(*wall, 3, 1, 4), nullptr);  // beyond tMax
     }
-    EXPECT_TRUE(boxTexts().empty());
 }
 
 TEST_F(FaceGeometryTest, WhatAPointOfAWallMeets) {
@@ -361,28 +274,24 @@ TEST_F(FaceGeometryTest, WhatAPointOfAWallMeets) {
     for (int flags : {4, 8}) {
         auto wall = readWall(door, flags);
         EXPECT_EQ(wall->faceAt({1.5, 0, 1}), flags == 4 ? wall->face : nullptr) << flags;
-        EXPECT_EQ(wall->faceAt({3, 0, 1}), wall->face) << flags;
-        EXPECT_EQ(hitWall(*wall, 3, 1), nullptr) << flags;
+        EXPECT_TRUE(wall->faceAt({3, 0, 1}) == wall->face && !hitWall(*wall, 3, 1)) << flags;
     }
     // Overlapping openings are searched in list order; a second plain face is met like an opening.
-    auto doorFirst = readWall(door + hole), holeFirst = readWall(hole + door);
+    auto doorFirst = readWall(door + hole), holeFirst = readWall(hole + door), covered = readWall("Face 0 5 4  1 0 1  3 0 1  3 0 2  1 0 2\n");
     EXPECT_EQ(hitWall(*doorFirst, 1.5, 1), child(*doorFirst, 1));
     EXPECT_EQ(hitWall(*holeFirst, 1.5, 1), nullptr);
-    auto covered = readWall("Face 0 5 4  1 0 1  3 0 1  3 0 2  1 0 2\n");
-    EXPECT_EQ(hitWall(*covered, 2, 1.5), child(*covered, 1));
-    EXPECT_EQ(hitWall(*covered, 0.5, 0.5), covered->face);
+    EXPECT_TRUE(hitWall(*covered, 2, 1.5) == child(*covered, 1) && hitWall(*covered, 0.5, 0.5) == covered->face);
     // An L-shaped door and a triangular one (right angle at (3, 0.5)): their shapes count, not their boxes.
     // A rectangular door is its box, widened by c = 0.001.
     auto shaped = readWall("Door 0 2 6  0.5 0 0.5  2.5 0 0.5  2.5 0 1.5  1.5 0 1.5  1.5 0 2.5  0.5 0 2.5\n"
                            "Door 0 2 3  3 0 0.5  3.9 0 0.5  3 0 1.5\nDoor 0 2 4  3 0 2  4 0 2  4 0 3  3 0 3\n");
-    const struct { Coord p; int child; } points[] = {  // child 0: the main face
-        {{2, 0, 1}, 1},      {{1, 0, 2}, 1},        {{2, 0, 2}, 0},       {{3.2, 0, 0.8}, 2},  {{3.8, 0, 1.4}, 0},
-        {{2.9995, 0, 2.5}, 3}, {{2.998, 0, 2.5}, 0}, {{3.5, 0, 1.9995}, 3}, {{3.5, 0, 1.998}, 0}};
+    const struct { Coord p; int child; } points[] = {{{2, 0, 1}, 1}, {{1, 0, 2}, 1}, {{2, 0, 2}, 0}, {{3.2, 0, 0.8}, 2},
+        {{3.8, 0, 1.4}, 0}, {{2.9995, 0, 2.5}, 3}, {{2.998, 0, 2.5}, 0}, {{3.5, 0, 1.9995}, 3}, {{3.5, 0, 1.998}, 0}};
     for (const auto& c : points) EXPECT_EQ(shaped->faceAt(c.p), child(*shaped, c.child)) << &c - points;
 }
 
 TEST_F(FaceGeometryTest, FindSharedEdgeGivesTheFirstCommonEdge) {
-    const Vector shift(0.5e-6, 0, 0), farShift(2e-6, 0, 0);
+    const Vector in(0.5e-6, 0, 0), out(2e-6, 0, 0);  // vertices within 1e-6 are the same
     const Pts t = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
     const struct { Pts a, b; int i, j; } cases[] = {  // i -1: none shared
         {t, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 2, 0},  // A[2] = B[1], then A[0] = B[0] before it: j is B's start
@@ -390,13 +299,13 @@ TEST_F(FaceGeometryTest, FindSharedEdgeGivesTheFirstCommonEdge) {
         {{A, B, C, D}, {{1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}}, 1, 3},  // j wraps to the last index
         {{A, B, C, D}, {D, C, B, A}, 0, 2},
         {t, {{1, 1, 0}, {2, 1, 0}, {2, 2, 0}}, -1, 0},  // a common vertex only
-        {t, {Coord(0, 0, 0) + shift, Coord(1, 1, 0) + shift, Coord(0, 1, 0) + shift}, 2, 0},
-        {t, {Coord(0, 0, 0) + farShift, Coord(1, 1, 0) + farShift, Coord(0, 1, 0) + farShift}, -1, 0},
+        {t, {Coord(0, 0, 0) + in, Coord(1, 1, 0) + in, Coord(0, 1, 0) + in}, 2, 0},
+        {t, {Coord(0, 0, 0) + out, Coord(1, 1, 0) + out, Coord(0, 1, 0) + out}, -1, 0},
     };
     for (const auto& c : cases) {
         int i = -1, j = -1;
         EXPECT_EQ(makeFace(c.a)->findSharedEdge(*makeFace(c.b), i, j), c.i >= 0) << "row " << &c - cases;
-        if (c.i >= 0) EXPECT_TRUE(i == c.i && j == c.j) << "row " << &c - cases << ": " << i << ", " << j;
+        EXPECT_TRUE(c.i < 0 || (i == c.i && j == c.j)) << "row " << &c - cases << ": " << i << ", " << j;
     }
 }
 
@@ -405,27 +314,7 @@ TEST_F(FaceGeometryTest, DxfExport) {
     // hole as a closed polyline on layer 1.
     std::ostringstream out;
     makeFace({{0, 0, 0}, {1.5, 0, 0}, {0.1234567, 2, 0}})->exportDxf(out);
-    makeFace<Door>({{0, 0, 0}, {2, 0, 0}, {2, 0, 3}, {0, 0, 3}})->exportDxf(out);
+    makeFace({{0, 0, 0}, {2, 0, 0}, {2, 0, 3}, {0, 0, 3}}, 0, 2)->exportDxf(out);
     readWall("Hole 0 2 3  1 0 0  2 0 0  2 0 1.5\n")->exportDxf(out);
     EXPECT_EQ(out.str(), readFile(TOLVENO_TEST_DATA "/model/golden/faces.dxf"));
-}
-
-TEST_F(FaceGeometryTest, ConstructorsDeriveEverythingFromTheVertices) {
-    const Face square(A, B, C, D, 7), triangle(A, B, C, C, 2);  // the same reduction: a triangle
-    EXPECT_TRUE(square.flags == 0 && square.material == 7 && square.vertexCount == 4 && square.area == 1.0);
-    EXPECT_EQ(triangle.vertexCount, 3);
-    Wall wall;  // only its address is used
-    auto original = makeFace({A, B, C, D}, FaceFlag::obstructing | FaceFlag::reversed);
-    original->material = 9;
-    original->number = 12;
-    original->owner = &wall;
-    for (Coord& p : original->vertices) p.z += 1;  // moved without recomputing, as a placed cabinet face is
-    const Face copy(*original);
-    EXPECT_TRUE(copy.flags == (FaceFlag::obstructing | FaceFlag::reversed) && copy.material == 9);
-    EXPECT_TRUE(copy.number == 0 && copy.owner == &wall && copy.vertexCount == 4);
-    EXPECT_TRUE(near(copy.plane.normal(), {0, 0, 1}));
-    EXPECT_NEAR(copy.plane.d, -1, ROUNDING);
-    EXPECT_TRUE(near(copy.boxMin, {-0.001, -0.001, 0.999}) && near(copy.boxMax, {1.001, 1.001, 1.001}));
-    EXPECT_TRUE(near(copy.centroid, {0.5, 0.5, 1}));
-    EXPECT_TRUE(near(copy.edgeProbes[0], {0.5, 0.01, 1}));  // reversed, hence transparent: probes inside
 }

@@ -26,23 +26,18 @@ protected:
         expectUsable(*list);
         return list;
     }
-    // Valid entities only; faces of 3 to 64 vertices with as many probes.
+    // Valid entities only; faces of 3 to 64 vertices with a finite area and finite probes.
     static void expectUsable(const EntityList& list) {
         std::uint32_t count = 0;
         for (const Entity* e = list.first; e; e = e->next, ++count) {
-            ASSERT_TRUE(e->isValid()) << e->typeName();
-            if (const auto* face = dynamic_cast<const Face*>(e))
-                ASSERT_TRUE(face->vertexCount >= 3 && face->vertexCount <= 64 && face->vertices.size() == face->vertexCount &&
-                            face->edgeProbes.size() == face->vertexCount);
-            if (const auto* inner = dynamic_cast<const EntityList*>(e)) expectUsable(*inner);
+            const auto* face = dynamic_cast<const Face*>(e);
+            const auto* inner = dynamic_cast<const EntityList*>(e);
+            ASSERT_TRUE(e->isValid() && (!face || (face->vertexCount >= 3 && face->vertexCount <= 64 &&
+                        face->vertices.size() == face->vertexCount && std::isfinite(face->area) &&
+                        std::all_of(face->edgeProbes.begin(), face->edgeProbes.end(), [](auto& p) { return std::isfinite(p.x + p.y + p.z); }))));
+            if (inner) expectUsable(*inner);
         }
         ASSERT_EQ(count, list.count);
-    }
-    static std::string written(const EntityList& list) {
-        std::ostringstream out;
-        out << "EntityList";
-        list.write(out);
-        return out.str();
     }
     template <class T>
     static const T& child(const EntityList& list, int index) {
@@ -54,40 +49,39 @@ protected:
 
 TEST_F(ModelFileTest, WhatTheReaderKeepsAndReports) {
     // The first record after the header is line 3; a wall counts its keyword and its End.
-    const std::string noFurther = ": the model file is read no further", r = " Receiver 1 1 1 2 2 2\n";
-    const std::string megabyte(1 << 20, 'a'), k500(500, 'K'), name259(259, 'n');
-    std::string nested = "EntityList\n", abyss;
-    for (int i = 0; i < 500; ++i) nested += "EntityList\n";
+    const std::string noFurther = ": the model file is read no further", r = " Receiver 1 1 1 2 2 2\n", e = "End\n";
+    const std::string head = "EntityList\n", mega(1 << 20, 'a'), k500(500, 'K'), name259(259, 'n'), tooLong = "Warning: Line 3 is longer than 2047 characters" + noFurther;
+    std::string nested = head, abyss;
+    for (int i = 0; i < 500; ++i) nested += head;
     for (int i = 0; i < 200000; ++i) abyss += "EntityList ";
     const struct { std::string text; std::uint32_t count; std::vector<std::string> messages; } cases[] = {
-        {"entitylist\n FACE 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n receiver 2 3 1.2 3 3 1.2\n eNd\n" + r, 2, {}},
-        {"EntityList\n Text anything 'at all' 1 2 3\n Ray 0 0 0 1 1 1 Face junk\n" + r + "End\n", 1, {}},
-        {"EntityList\n" + r + " Wall\n  Face 0 1 3 0 0 0 1 0 0 0 1 0\n End\n Speaker 1 2 3\n" + r + "End\n", 3,
-         {"Warning: Unknown entity in line 7: 'Speaker'"}},
-        {"EntityList\n " + k500 + " 1 2 3\n" + r + "End\n", 1, {"Warning: Unknown entity in line 3: '" + k500.substr(0, 79) + "'"}},
-        {"EntityList\n " + megabyte + "\n" + r + "End\n", 1, {"Warning: Unknown entity in line 3: '" + megabyte.substr(0, 79) + "'"}},
+        {"entitylist\n FACE 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n receiver 2 3 1.2 3 3 1.2\n eNd\n" + r, 2, {}},  // nothing read after End
+        {head + " Text anything 'at all' 1 2 3\n Ray 0 0 0 1 1 1 Face junk\n" + r + e, 1, {}},
+        {head + r + " Wall\n  Face 0 1 3 0 0 0 1 0 0 0 1 0\n End\n Speaker 1 2 3\n" + r + e, 3, {"Warning: Unknown entity in line 7: 'Speaker'"}},
+        {head + " " + k500 + " 1 2 3\n" + r + e, 1, {"Warning: Unknown entity in line 3: '" + k500.substr(0, 79) + "'"}},
+        {head + " " + mega + "\n" + r + e, 1, {"Warning: Unknown entity in line 3: '" + mega.substr(0, 79) + "'"}},
         // The rest of a skipped line may have 2047 characters, a Windows line end's carriage return not counted.
-        {"EntityList\n Text " + std::string(2046, 't') + "\n" + r + "End\n", 1, {}},
-        {"EntityList\n Text " + std::string(2046, 't') + "\r\n" + r + "End\n", 1, {}},
-        {"EntityList\n Text " + std::string(2047, 't') + "\n" + r + "End\n", 0, {"Warning: Line 3 is longer than 2047 characters" + noFurther}},
-        {"EntityList\n Text " + std::string(2047, 't') + "\r\n" + r + "End\n", 0, {"Warning: Line 3 is longer than 2047 characters" + noFurther}},
-        {"EntityList\n Text " + megabyte + "\n" + r + "End\n", 0, {"Warning: Line 3 is longer than 2047 characters" + noFurther}},
-        {"EntityList\n Wall\n  Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n End\nEnd\n", 1, {"Warning: Wall with no face in line 5"}},
-        {"EntityList\n Source 1 1 1 2 2 2 0 " + name259 + "\r\n" + r + "End\n", 2, {}},
+        {head + " Text " + std::string(2046, 't') + "\n" + r + e, 1, {}},
+        {head + " Text " + std::string(2046, 't') + "\r\n" + r + e, 1, {}},
+        {head + " Text " + std::string(2047, 't') + "\n" + r + e, 0, {tooLong}},
+        {head + " Text " + std::string(2047, 't') + "\r\n" + r + e, 0, {tooLong}},
+        {head + " Text " + mega + "\n" + r + e, 0, {tooLong}},
+        {head + " Wall\n  Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n End\nEnd\n", 1, {"Warning: Wall with no face in line 5"}},
+        {head + " Source 1 1 1 2 2 2 0 " + name259 + "\r\n" + r + e, 2, {}},
         // A longer loudspeaker name keeps the source (valid) and ends the file.
-        {"EntityList\n" + r + " Source 1 1 1 2 2 2 0 " + name259 + "n\n" + r + "End\n", 2,
+        {head + r + " Source 1 1 1 2 2 2 0 " + name259 + "n\n" + r + e, 2,
          {"Warning: Loudspeaker file name longer than 259 characters in line 4" + noFurther}},
-        {"EntityList\n Source 0 0 0 1 0 0 0 " + megabyte + "\n" + r + "End\n", 1,
-         {"Warning: Loudspeaker file name longer than 259 characters in line 3" + noFurther}},
+        {head + " Source 0 0 0 1 0 0 0 " + mega + "\n" + r + e, 1, {"Warning: Loudspeaker file name longer than 259 characters in line 3" + noFurther}},
         // A file cut short keeps what was read; letters where a number is due end every list quietly.
-        {"EntityList\n" + r + " EntityList\n " + r, 2, {}},
-        {"EntityList\n" + r + " Receiver 1 x 1 2 2 2\n" + r + "End\n", 2, {}},
-        {"EntityList\n Face 1 70000 3 0 0 0 1 0 0 0 1 0\n" + r + "End\n", 0, {}},
-        {"EntityList\n Face 4294967296 1 3 0 0 0 1 0 0 0 1 0\n", 0, {}},
-        {"EntityList\n Face 1 1 65535 0 0 0 1 0 0\n", 0, {"Warning: Ignoring Face with 65535 edges (max.64) in line 3"}},
-        {"EntityList\n Source 1 2", 1, {}},
-        {"EntityList\n Receiver", 1, {}},
-        {"EntityList", 0, {}},
+        {head + r + " EntityList\n " + r, 2, {}},
+        {head + r + " Receiver 1 x 1 2 2 2\n" + r + e, 2, {}},
+        {head + " Face 1 70000 3 0 0 0 1 0 0 0 1 0\n" + r + e, 0, {}},
+        {head + " Face 4294967296 1 3 0 0 0 1 0 0 0 1 0\n", 0, {}},
+        {head + " Face 1 1 65535 0 0 0 1 0 0\n", 0, {"Warning: Ignoring Face with 65535 edges (max.64) in line 3"}},
+        {head + " Face 1 1 4 0 0 0 1 0 0 2 0 0 1 1 0.3\n", 1, {}},  // collinear P0 P1 P2: no plane, kept usable
+        {head + " Source 1 2", 1, {}},
+        {head + " Receiver", 1, {}},
+        {head, 0, {}},
         {"", 0, {}},
         {nested + r, 1, {}},
         // Far deeper than any model: refused instead of exhausting the stack; every list is then empty.
@@ -108,51 +102,36 @@ TEST_F(ModelFileTest, GarbageNeverBreaksTheReader) {
     std::mt19937 random(12345);
     for (int round = 0; round < 400; ++round) {
         std::string text = "EntityList\n";
-        if (round % 2 == 0)
-            for (int i = 1 + static_cast<int>(random() % 4000); i > 0; --i) text += static_cast<char>(random() % 256);
-        else
-            for (int i = 0; i < 300; ++i) text += std::string(words[random() % std::size(words)]) + " ";
+        for (int i = round % 2 ? 300 : 1 + static_cast<int>(random() % 4000); i > 0; --i)
+            text += round % 2 ? std::string(words[random() % std::size(words)]) + " " : std::string(1, static_cast<char>(random() % 256));
         read(text);
     }
 }
 
 TEST_F(ModelFileTest, RecordFields) {
-    auto list = read("EntityList\n FACE 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2 3 1.2 2 3.0000005 1.2\n"
+    parameters.AlwaysObstructing = true;  // for plain faces without flags only
+    auto list = read("EntityList\n FACE 0 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2 3 1.2 2 3.0000005 1.2\n"
                      " Source 1 1 1.5 5 1 1.5 0 omni.spk\r\n Source 2 2 2 3 3 3 90 \"my speaker.spk\"\n"
-                     " Source 3 3 3 4 4 4 -45 la\"b\"el.spk \nEnd\n");
-    ASSERT_EQ(list->count, 5u);
-    EXPECT_EQ(child<Face>(*list, 0).material, 3);
-    // A receiver aimed at itself looks along (1, 1, 0).
-    const Receiver& r = child<Receiver>(*list, 1);
+                     " Source 3 3 3 4 4 4 -45 la\"b\"el.spk \n Face 2 1 3 0 0 1 1 0 1 0 1 1\n"
+                     " Wall\n  Door 8 2 4 0.01 1 0 0.01 2 0 -0.02 2 2 0 1 2\n  Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n"
+                     "  Hole 0 1 3 0 3 1 0 4 1 0.5 4 2\n End\nEnd\n");
+    ASSERT_EQ(list->count, 7u);
+    EXPECT_TRUE(child<Face>(*list, 0).material == 3 && child<Face>(*list, 0).flags == 1 && child<Face>(*list, 5).flags == 2);
+    const Receiver& r = child<Receiver>(*list, 1);  // aimed at itself: looks along (1, 1, 0)
     EXPECT_TRUE(r.position.y == 3 && r.aimPoint.x == 3 && r.aimPoint.y == 4 && r.aimPoint.z == 1.2);
     // A loudspeaker name runs to the line end; quotes only protect blanks.
     EXPECT_EQ(child<Source>(*list, 2).speakerFile.str(), "omni.spk");
     EXPECT_EQ(child<Source>(*list, 3).speakerFile.str(), "my speaker.spk");
     EXPECT_EQ(child<Source>(*list, 3).roll, 90);
     EXPECT_EQ(child<Source>(*list, 4).speakerFile.str(), "label.spk ");
-}
-
-TEST_F(ModelFileTest, WallTakesItsFirstPlainFaceAndMovesItsOpeningsOntoIt) {
-    auto list = read("EntityList\n Wall\n  Door 8 2 4 0.01 1 0 0.01 2 0 -0.02 2 2 0 1 2\n"
-                     "  Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n  Hole 0 1 3 0 3 1 0 4 1 0.5 4 2\n End\nEnd\n");
-    const Wall& wall = child<Wall>(*list, 0);
+    // A wall takes its first plain face and moves its openings onto it, along the normal only.
+    const Wall& wall = child<Wall>(*list, 6);
     ASSERT_EQ(wall.face, &child<Face>(wall, 1));
-    EXPECT_TRUE(wall.face->owner == &wall && child<Door>(wall, 0).owner == &wall);
-    // Along the normal only, onto the plane x = 0.
+    EXPECT_TRUE(wall.face->owner == &wall && child<Door>(wall, 0).owner == &wall && wall.face->flags == 1);
     for (const Coord& p : child<Door>(wall, 0).vertices) EXPECT_NEAR(p.x, 0, 1e-12);
     EXPECT_NEAR(child<Door>(wall, 0).vertices[1].y, 2, 1e-12);
-    const Coord& moved = child<Hole>(wall, 2).vertices[2];
-    EXPECT_TRUE(std::abs(moved.x) < 1e-12 && std::abs(moved.z - 2) < 1e-12);
-}
-
-TEST_F(ModelFileTest, AlwaysObstructingAppliesToPlainFacesWithoutFlagsOnly) {
-    parameters.AlwaysObstructing = true;
-    auto list = read("EntityList\n Face 0 1 3 0 0 0 1 0 0 0 1 0\n Face 2 1 3 0 0 1 1 0 1 0 1 1\n"
-                     " Wall\n  Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n  Hole 0 1 3 0 3 1 0 4 1 0 4 2\n End\nEnd\n");
-    const Wall& wall = child<Wall>(*list, 2);
-    EXPECT_EQ(child<Face>(*list, 0).flags, 1u);
-    EXPECT_EQ(child<Face>(*list, 1).flags, 2u);
-    EXPECT_TRUE(wall.face->flags == 1 && child<Hole>(wall, 1).flags == 0);
+    const Hole& hole = child<Hole>(wall, 2);
+    EXPECT_TRUE(std::abs(hole.vertices[2].x) < 1e-12 && std::abs(hole.vertices[2].z - 2) < 1e-12 && hole.flags == 0);
 }
 
 TEST_F(ModelFileTest, StatusEveryTenThousandRecords) {
@@ -165,38 +144,19 @@ TEST_F(ModelFileTest, StatusEveryTenThousandRecords) {
 }
 
 TEST_F(ModelFileTest, WrittenModelsReadBackTheSame) {
-    const std::string text = readFile(TOLVENO_TEST_DATA "/model/golden/written.ray");
-    auto list = read("EntityList\n Face 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2 3 1.2 3 3 1.2\n"
-                     " Source 1 1 1.5 5 1 1.5 0 \"big speaker.spk\"\n EntityList\n  Wall\n   Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n"
-                     "   Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n  End\n End\nEnd\n");
-    EXPECT_EQ(written(*list), text);
+    auto written = [](const EntityList& list) {
+        std::ostringstream out;
+        out << "EntityList";
+        list.write(out);
+        return out.str();
+    };
+    const std::string golden = readFile(TOLVENO_TEST_DATA "/model/golden/written.ray");
+    EXPECT_EQ(written(*read("EntityList\n Face 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2 3 1.2 3 3 1.2\n"
+                            " Source 1 1 1.5 5 1 1.5 0 \"big speaker.spk\"\n EntityList\n  Wall\n   Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n"
+                            "   Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n  End\n End\nEnd\n")), golden);
     EXPECT_EQ(EntityList::writeDepth, 0);
-    EXPECT_EQ(written(*read(text)), text);
+    EXPECT_EQ(written(*read(golden)), golden);
     // Coordinates are written with six significant digits.
-    auto precise = read("EntityList\n Face 5 7 3 0.1234567 0 0 10 0 0 10 10 0\n Receiver 2.7182818 3 1.2 3 3 1.2\nEnd\n");
-    auto again = read(written(*precise));
-    EXPECT_EQ(child<Face>(*again, 0).vertices[0].x, 0.123457);
-    EXPECT_EQ(child<Receiver>(*again, 1).position.x, 2.71828);
-}
-
-TEST_F(ModelFileTest, ListOperationsAndTheBoxOfAList) {
-    EntityList list;
-    auto *a = new Receiver, *b = new Receiver, *c = new Receiver;
-    list.prepend(b);  // into an empty list
-    list.append(c);
-    list.prepend(a);
-    EXPECT_TRUE(list.first == a && a->next == b && list.last == c && list.count == 3);
-    EXPECT_TRUE(list.remove(c, false));
-    EXPECT_TRUE(list.last == b && b->next == nullptr && list.count == 2);
-    EXPECT_FALSE(list.remove(c, true));
-    delete c;
-    EXPECT_EQ(list.takeFirst(), a);
-    EXPECT_TRUE(list.first == b && list.count == 1);
-    delete a;
-    b->position = Coord(1, -2, 3);
-    const auto [low, high] = list.box();
-    EXPECT_TRUE(low.x == 1 && low.y == -2 && low.z == 3 && high.x == 1 && high.y == -2 && high.z == 3);
-    list.remove(b, true);
-    const auto [lowest, highest] = list.box();  // an empty list gives the widest box
-    EXPECT_TRUE(lowest.x == -1e12 && lowest.y == -1e12 && highest.z == 1e12);
+    auto again = read(written(*read("EntityList\n Face 5 7 3 0.1234567 0 0 10 0 0 10 10 0\n Receiver 2.7182818 3 1.2 3 3 1.2\nEnd\n")));
+    EXPECT_TRUE(child<Face>(*again, 0).vertices[0].x == 0.123457 && child<Receiver>(*again, 1).position.x == 2.71828);
 }
