@@ -98,12 +98,11 @@ TEST_F(FaceGeometryTest, PlaneFromTheFirstThirdAndTwoThirdsVerticesWhichTheOther
     // or more away, and reported when farther than c/2: on the plane z = x, (0,1,h) is h/sqrt2 away and moves
     // by (h/2, 0, -h/2). The box is taken once they are moved.
     const struct { double c; Pts vertices; Vector normal; double d; std::vector<int> reported; Coord fourth; } cases[] = {
-        {0.001, {A, B, C, {0, 1, 0.0004}}, {0, 0, 1}, 0, {}, D},  {0.001, {A, B, C, {0, 1, -0.0006}}, {0, 0, 1}, 0, {3}, D},
-        {0.001, {A, B, C, {0, 1, 0.0005}}, {0, 0, 1}, 0, {}, D},  {0.002, {A, B, C, {0, 1, 0.0006}}, {0, 0, 1}, 0, {}, D},
+        {0.001, {A, B, C, {0, 1, 0.0005}}, {0, 0, 1}, 0, {}, D},  {0.001, {A, B, C, {0, 1, -0.0006}}, {0, 0, 1}, 0, {3}, D},
+        {0.002, {A, B, C, {0, 1, 0.0006}}, {0, 0, 1}, 0, {}, D},
         {0.001, {A, B, C, {0, 1, 0.5e-6}}, {0, 0, 1}, 0, {}, {0, 1, 0.5e-6}},
         {0.001, {{0, 0, 0}, {1, 0, 1}, {1, 1, 1}, {0, 1, 0.0008}}, {-R, 0, R}, 0, {3}, {0.0004, 1, 0.0004}},
         {0.001, {{0, 0, 2}, {0, 1, 2}, {1, 1, 2}, {1, 0, 2}}, {0, 0, -1}, 2, {}, {1, 0, 2}},  // clockwise from +z
-        {0.001, {{3, 0, 0}, {3, 2, 0}, {3, 2, 2}, {3, 0, 2}}, {1, 0, 0}, -3, {}, {3, 0, 2}},
         {0.001, {{0, 0, 0}, {4, 0, 0}, {4, 3, 4e-4}, {2, 5, 0}, {0, 3, 0}}, {0, 0, 1}, 0, {}, {2, 5, 0}},
         {0.001, {{0, 0, 0}, {2, 0, 6e-4}, {2, 1, 0}, {1, 1, 3e-4}, {1, 2, 0}, {0, 2, -7e-4}}, {0, 0, 1}, 0, {1, 5}, C},
     };
@@ -172,7 +171,7 @@ TEST_F(FaceGeometryTest, ConcaveFacesInAnyPlaneAreTestedByCrossings) {
     EXPECT_TRUE(notched->contains({2.5, 1.5, 0}) && notched->contains({1, 0.5, 0}) && notched->contains({1, 2.5, 0}));
 }
 
-TEST_F(FaceGeometryTest, TransparencyByClassAndFlagsAndTheEdgeProbes) {
+TEST_F(FaceGeometryTest, TransparencyByClassAndFlagsPutsTheEdgeProbesInsideOrOutside) {
     // Triangle with centroid (1,1,0): each probe lies 0.01 beyond its edge's midpoint on the ray from the
     // centroid (not perpendicular to the edge), outside an opaque face and inside a transparent one.
     using FaceFlag::obstructing, FaceFlag::open, FaceFlag::reversed;
@@ -184,18 +183,8 @@ TEST_F(FaceGeometryTest, TransparencyByClassAndFlagsAndTheEdgeProbes) {
     for (const auto& c : cases) {
         auto face = makeFace(triangle, c.flags, c.kind);
         EXPECT_EQ(face->isTransparent(), c.transparent) << &c - cases;
-        const double h = c.transparent ? -0.01 : 0.01;  // midpoints (1.5,0) (1.5,1.5) (0,1.5)
-        const Coord probes[] = {{1.5 + h / s5, -2 * h / s5, 0}, {1.5 + h * R, 1.5 + h * R, 0}, {-2 * h / s5, 1.5 + h / s5, 0}};
-        for (int i = 0; i < 3; ++i) EXPECT_TRUE(near(face->edgeProbes[i], probes[i])) << &c - cases << ": " << i;
-    }
-    // Opening or closing moves the probes when the door obstructs or becomes transparent, and only then.
-    const struct { std::uint32_t flags; bool open; double y; } changes[] = {
-        {0, true, 0.02 / s5}, {obstructing | open, false, -0.02 / s5}, {open, false, 0.02 / s5}};
-    for (const auto& c : changes) {
-        auto door = makeFace(triangle, c.flags, 2);
-        door->setOpen(c.open);
-        EXPECT_EQ(door->flags, c.open ? c.flags | open : c.flags & ~open);
-        EXPECT_NEAR(door->edgeProbes[0].y, c.y, ROUNDING) << &c - changes;
+        const double h = c.transparent ? -0.01 : 0.01;  // edge midpoints (1.5,0) (1.5,1.5)
+        EXPECT_TRUE(near(face->edgeProbes[0], {1.5 + h / s5, -2 * h / s5, 0}) && near(face->edgeProbes[1], {1.5 + h * R, 1.5 + h * R, 0})) << &c - cases;
     }
 }
 
@@ -207,7 +196,6 @@ TEST_F(FaceGeometryTest, ContainsHoldsWithinTheCrackTolerance) {
     const Pts pentagon = {{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {2, 5, 0}, {0, 3, 0}}, tilted = {{0, 0, 0}, {1, 0, 1}, {0, 1, 0}};
     const struct { double c; const Pts& vertices; Coord point; bool inside; } cases[] = {
         {0.001, square, {1.0009, 0.5, 0}, true},  {0.001, square, {1.002, 0.5, 0}, false},
-        {0.001, square, {0.5, -0.0005, 0}, true}, {0.001, square, {-0.002, 0.5, 0}, false},
         {0.01, square, {1.005, 0.5, 0}, true},    {0.01, square, {1.012, 0.5, 0}, false},
         {0.001, diamond, {1, 1, 0}, true},        {0.001, diamond, {0.2, 0.2, 0}, false},
         {0.001, diamond, {1.5 + 0.015 * R, 0.5 - 0.015 * R, 0}, true}, {0.001, diamond, {1.5 + 0.025 * R, 0.5 - 0.025 * R, 0}, false},
@@ -251,24 +239,18 @@ TEST_F(FaceGeometryTest, HitByFindsTheFaceAheadWithinTheRange) {
     }
 }
 
-TEST_F(FaceGeometryTest, RaysPassTransparentOpeningsAndHitOpaqueOnes) {
+TEST_F(FaceGeometryTest, RaysPassTransparentOpeningsOfAWallAndHitOpaqueOnes) {
     // An opening at x in [1, 2], z in [0, 2]; flags 4 reversed, 8 open.
-    const struct { const char* keyword; int flags; bool hitsOpening; } cases[] = {
-        {"Door", 0, true},  {"Door", 8, false}, {"Door", 4, true},  {"Door", 12, true},
-        {"Hole", 0, false}, {"Hole", 4, true},  {"Hole", 8, false}, {"Hole", 12, true}};
+    const struct { const char* keyword; int flags; bool hitsOpening; } cases[] = {{"Door", 0, true}, {"Door", 8, false},
+        {"Door", 4, true}, {"Door", 12, true}, {"Hole", 0, false}, {"Hole", 4, true}, {"Hole", 8, false}, {"Hole", 12, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.keyword) + " " + std::to_string(c.flags));
         auto wall = readWall(c.keyword + (" " + std::to_string(c.flags)) + " 2 4  1 0 0  2 0 0  2 0 2  1 0 2\n");
-        ASSERT_NE(wall->face, nullptr);
+        EXPECT_TRUE(wall->face && wall->faceAt({1.5, 0, 1}) == child(*wall, 1));
         EXPECT_EQ(hitWall(*wall, 1.5, 1), c.hitsOpening ? child(*wall, 1) : nullptr);
-        EXPECT_EQ(wall->faceAt({1.5, 0, 1}), child(*wall, 1));
         EXPECT_EQ(hitWall(*wall, 3, 1), wall->face);
-        EXPECT_EQ(hitWall(*wall, 4.5, 1), nullptr);   // past the main face's edge
-        EXPECT_EQ(hitWall(*wall, 3, 1, 4), nullptr);  // beyond tMax
+        EXPECT_TRUE(!hitWall(*wall, 4.5, 1) && !hitWall(*wall, 3, 1, 4));  // past the main face's edge, beyond tMax
     }
-}
-
-TEST_F(FaceGeometryTest, WhatAPointOfAWallMeets) {
     const std::string door = "Door 0 2 4  1 0 0  2 0 0  2 0 2  1 0 2\n", hole = "Hole 0 3 4  1 0 0  2 0 0  2 0 2  1 0 2\n";
     // A reversed main face stands for every point and is never hit; an open one has nothing at an opening.
     for (int flags : {4, 8}) {
@@ -291,17 +273,12 @@ TEST_F(FaceGeometryTest, WhatAPointOfAWallMeets) {
 }
 
 TEST_F(FaceGeometryTest, FindSharedEdgeGivesTheFirstCommonEdge) {
-    const Vector in(0.5e-6, 0, 0), out(2e-6, 0, 0);  // vertices within 1e-6 are the same
-    const Pts t = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+    const Pts t = {A, B, C};
     const struct { Pts a, b; int i, j; } cases[] = {  // i -1: none shared
-        {t, {{0, 0, 0}, {1, 1, 0}, {0, 1, 0}}, 2, 0},  // A[2] = B[1], then A[0] = B[0] before it: j is B's start
-        {t, {{1, 0, 0}, {1, 1, 0}, {2, 0, 0}}, 1, 0},  // the same direction
-        {{A, B, C, D}, {{1, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 0}}, 1, 3},  // j wraps to the last index
-        {{A, B, C, D}, {D, C, B, A}, 0, 2},
-        {t, {{1, 1, 0}, {2, 1, 0}, {2, 2, 0}}, -1, 0},  // a common vertex only
-        {t, {Coord(0, 0, 0) + in, Coord(1, 1, 0) + in, Coord(0, 1, 0) + in}, 2, 0},
-        {t, {Coord(0, 0, 0) + out, Coord(1, 1, 0) + out, Coord(0, 1, 0) + out}, -1, 0},
-    };
+        {t, {A, C, D}, 2, 0},  // A[2] = B[1], then A[0] = B[0] before it: j is B's start
+        {t, {B, C, {2, 0, 0}}, 1, 0},  {{A, B, C, D}, {B, {2, 0, 0}, {2, 1, 0}, C}, 1, 3},  // j wraps to the last index
+        {t, {C, {2, 1, 0}, {2, 2, 0}}, -1, 0},  // a common vertex only
+        {t, {A + Vector(0.5e-6, 0, 0), C, D}, 2, 0}, {t, {A + Vector(2e-6, 0, 0), C, D}, -1, 0}};  // equal within 1e-6
     for (const auto& c : cases) {
         int i = -1, j = -1;
         EXPECT_EQ(makeFace(c.a)->findSharedEdge(*makeFace(c.b), i, j), c.i >= 0) << "row " << &c - cases;
