@@ -1,10 +1,7 @@
 // The model file reader and writer. Malformed files must never crash the reader, read out of bounds or hang
 // (the sanitizer build runs these tests too); what it keeps must always be usable.
 #include <gtest/gtest.h>
-
 #include <sstream>
-
-#include "model/EntityList.h"
 #include "model/Opening.h"
 #include "model/Receiver.h"
 #include "model/Source.h"
@@ -97,10 +94,8 @@ TEST_F(ModelFileTest, RecordFields) {
     const Receiver& r = child<Receiver>(*list, 1);  // aimed at itself: looks along (1, 1, 0)
     EXPECT_TRUE(r.position.y == 3 && r.aimPoint.x == 3 && r.aimPoint.y == 4 && r.aimPoint.z == 1.2);
     // A loudspeaker name runs to the line end; quotes only protect blanks.
-    EXPECT_EQ(child<Source>(*list, 2).speakerFile.str(), "omni.spk");
-    EXPECT_EQ(child<Source>(*list, 3).speakerFile.str(), "my speaker.spk");
+    for (auto [i, name] : {std::pair{2, "omni.spk"}, {3, "my speaker.spk"}, {4, "label.spk "}}) EXPECT_EQ(child<Source>(*list, i).speakerFile.str(), name);
     EXPECT_EQ(child<Source>(*list, 3).roll, 90);
-    EXPECT_EQ(child<Source>(*list, 4).speakerFile.str(), "label.spk ");
     // A wall takes its first plain face and moves its openings onto it, along the normal only.
     const Wall& wall = child<Wall>(*list, 6);
     ASSERT_EQ(wall.face, &child<Face>(wall, 1));
@@ -127,13 +122,11 @@ TEST_F(ModelFileTest, WrittenModelsReadBackTheSame) {
         list.write(out);
         return out.str();
     };
+    // Numbers are written with six significant digits.
     const std::string golden = readFile(TOLVENO_TEST_DATA "/model/golden/written.ray");
-    EXPECT_EQ(written(*read("EntityList\n Face 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2 3 1.2 3 3 1.2\n"
+    EXPECT_EQ(written(*read("EntityList\n Face 1 3 4 0.1234567 0 0 10 0 0 10 10 0 0 10 0\n Receiver 2.7182818 3 1.2 3 3 1.2\n"
                             " Source 1 1 1.5 5 1 1.5 0 \"big speaker.spk\"\n EntityList\n  Wall\n   Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n"
                             "   Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n  End\n End\nEnd\n")), golden);
     EXPECT_EQ(EntityList::writeDepth, 0);
     EXPECT_EQ(written(*read(golden)), golden);
-    // Coordinates are written with six significant digits.
-    auto again = read(written(*read("EntityList\n Face 5 7 3 0.1234567 0 0 10 0 0 10 10 0\n Receiver 2.7182818 3 1.2 3 3 1.2\nEnd\n")));
-    EXPECT_TRUE(child<Face>(*again, 0).vertices[0].x == 0.123457 && child<Receiver>(*again, 1).position.x == 2.71828);
 }

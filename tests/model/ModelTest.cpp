@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-
 #include <sstream>
-
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
 #include "model/Wall.h"
@@ -68,11 +66,9 @@ TEST_F(ModelTest, FindObstructions) {
         return model.findObstructions(from, to, all, list, excludeA, excludeB);
     };
     EXPECT_EQ(search(a, a, true), 0);
-    EXPECT_EQ(search(b, a, false), 2);
-    EXPECT_TRUE(list.entries[0].distance == 2 && list.entries[1].distance == 4 && list.entries[0].face->number == 1);
+    EXPECT_TRUE(search(b, a, false) == 2 && list.entries[0].distance == 2 && list.entries[1].distance == 4 && list.entries[0].face->number == 1);
     EXPECT_EQ(search(b, a, true), 2);   // all faces: stops once more than one is crossed
-    EXPECT_EQ(search(c, b, true), -1);  // all faces: a plain face crossed
-    EXPECT_EQ(search(c, b, false), 0);
+    EXPECT_TRUE(search(c, b, true) == -1 && search(c, b, false) == 0);  // all faces: -1 for a plain face crossed
     EXPECT_TRUE(search(b, a, false, model.faceNumbered(1)) == 1 && list.entries[0].distance == 4);
     // A segment starting on a face is blocked by it (beside it, not).
     EXPECT_TRUE(search(a, Coord(2, 0, 0), false) == 1 && list.entries[0].distance < 1e-6);
@@ -122,13 +118,10 @@ TEST_F(ModelTest, CabinetFacesArePlacedAroundTheirSource) {
         EXPECT_TRUE(std::abs(p.y - 1.7) < 1e-12 && std::abs(std::abs(p.x - 1) - 0.15) < 1e-12 && std::abs(std::abs(p.z - 3) - 0.2) < 1e-12);
     // A copy of the panel (flags, material, a number of its own) whose derived fields describe the placed panel.
     EXPECT_TRUE(panel->flags == 1 && panel->material == 4 && panel->number == 1 && panel->owner == nullptr);
-    EXPECT_NEAR(panel->plane.signedDistance(Coord(1, 1.7, 3)), 0, 1e-12);
-    EXPECT_NEAR(panel->centroid.y, 1.7, 1e-12);
-    EXPECT_TRUE(panel->contains(Coord(1.1, 1.7, 3.1)));
+    EXPECT_TRUE(std::abs(panel->plane.signedDistance(Coord(1, 1.7, 3))) < 1e-12 && panel->contains(Coord(1.1, 1.7, 3.1)));
     // Both windings of a monopermeable panel end with the source on the front side.
-    for (std::uint32_t i = 1; i < 3; ++i)
-        EXPECT_TRUE(model.faceAt(i)->plane.signedDistance(Coord(1, 2, 3)) > 0.1 &&
-                    std::abs(model.faceAt(i)->plane.signedDistance(model.faceAt(i)->vertices[0])) < 1e-9) << i;
+    for (const Face* mono : {model.faceAt(1), model.faceAt(2)})
+        EXPECT_TRUE(mono->plane.signedDistance(Coord(1, 2, 3)) > 0.1 && std::abs(mono->plane.signedDistance(mono->vertices[0])) < 1e-9);
     const double back = 0.3 / std::sqrt(2.0);
     for (double up : {1.0, -1.0}) {
         Model placed;
