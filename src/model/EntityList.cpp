@@ -74,13 +74,17 @@ EntityList::~EntityList() {
     }
 }
 
-// Lines are counted from the start of the stream, or from where the last
-// call on the same stream stopped: a file of many unknown entities is then
-// still counted once, not once per entity.
+namespace {
+// How far fileLine has counted the lines of the stream being read, so that a
+// file of many unknown entities is counted once, not once per entity. A
+// reading of a whole list starts the count afresh: another stream may since
+// stand at the same address.
+thread_local const std::istream* counted = nullptr;
+thread_local std::streamoff countedTo = 0;
+thread_local unsigned countedLines = 1;
+}  // namespace
+
 unsigned EntityList::fileLine(std::istream& in) {
-    static thread_local const std::istream* counted = nullptr;
-    static thread_local std::streamoff countedTo = 0;
-    static thread_local unsigned countedLines = 1;
     const std::ios::iostate state = in.rdstate();
     in.clear();
     const std::streamoff at = in.tellg();
@@ -108,6 +112,7 @@ void EntityList::read(std::istream& in) {
                     lineNumber);
         return;
     }
+    if (nesting == 0) counted = nullptr;
     ++nesting;
     readBody(in);
     --nesting;

@@ -84,7 +84,7 @@ TEST_F(SpeakerInfoTest, MessagesOfFilesNotUsedWhole) {
         {edit("Band,2 (octave, centre)\nFree, text", "Band 2\nFree,2"), false, {badLine + "30 of x.spk", omni}},
         // The cabinet follows EntityList alone on its line, in any case; 6 + 24 + 3 lines before the unknown word.
         {spk("\n1", {{"1", "0"}}, "Cabinet\nentitylist\r\n Face 0 1 3 0 0 0 1 0 0 0 1 0\n Speaker 1 2 3\nEnd\n"), true,
-         {"Warning: Unknown entity in line 34: 'Speaker'"}},
+         {"Warning: Unknown entity in line 34: 'Speaker'", "Warning: The unknown entity 'Speaker' is in line 34 of the file"}},
         {spk("1", {{"1", "0"}}, "Cabinet\nEntityList, 1\n Speaker 1 2 3\nEnd\n"), true, {}}};
     for (const auto& c : cases) {
         ui.boxes.clear();

@@ -60,8 +60,9 @@ def copy_tree(tree):
         target = os.path.join(tree, name)
         if os.path.isdir(target):
             shutil.rmtree(target)
-        shutil.copytree(os.path.join(ROOT, name), target)
-    shutil.copy2(os.path.join(ROOT, "CMakeLists.txt"), tree)
+        # Fresh file times: objects of an earlier run (perhaps of a mutant) are never taken as up to date.
+        shutil.copytree(os.path.join(ROOT, name), target, copy_function=shutil.copy)
+    shutil.copy(os.path.join(ROOT, "CMakeLists.txt"), tree)
 
 
 def main():

@@ -20,16 +20,17 @@ protected:
 TEST_F(ProgramTest, WrongArgumentsAreReportedAndAModelWithoutReceiversIsNotRun) {
     writeFile("room.ray", "EntityList\nEnd\n");
     const std::string usage = "Error: " + readFile(TOLVENO_TEST_DATA "/run/golden/usage.txt");
-    const std::pair<std::string, std::string> rows[] = {
-        {"", usage}, {std::string(10000, 'r') + " /T" + std::string(10000, '9'), usage},
-        {"room /G", "Error: Invalid parameter: G\n" + usage}, {"sum.job", "Error: Can't find file sum.job\n"}};
-    for (const auto& [arguments, expected] : rows) {
-        EXPECT_EQ(run(arguments), 0) << arguments.substr(0, 20);
+    const std::string huge(10000, 'r');
+    const struct { std::string arguments, expected; int status; } rows[] = {
+        {"", usage, 2}, {huge + " /T" + std::string(10000, '9'), "Error: Can't find the model file " + huge + ".ray\n" + usage, 3},
+        {"room /G", "Error: Invalid parameter: G\n" + usage, 2}, {"sum.job", "Error: Can't find file sum.job\n", 6}};
+    for (const auto& [arguments, expected, status] : rows) {
+        EXPECT_EQ(run(arguments), status) << arguments.substr(0, 20);
         EXPECT_EQ(errors, expected) << arguments.substr(0, 20);
     }
     EXPECT_FALSE(std::filesystem::exists("tolveno.log"));
     writeFile("room.ini", "[Parameters]\nLevel=2\nOpenMP=0\n");
-    EXPECT_EQ(run("room"), 0);
+    EXPECT_EQ(run("room"), 4);  // no receivers: nothing to compute
     // Without a terminal the status box shows as plain lines, with the thread count in force.
     EXPECT_NE(errors.find("Tolveno 3.0 - room.ray\nLevel 2  History -1"), std::string::npos) << errors;
     EXPECT_NE(errors.find("Active CPUs " + std::to_string(omp_get_num_procs()) + "\n"), std::string::npos) << errors;
@@ -57,7 +58,7 @@ TEST_F(ProgramTest, AKillOrAnInterruptAtAnyMomentLeavesACompleteResultsFile) {
     // An interrupt is a quit request; without a terminal nobody can answer, and the partial results are kept.
     std::filesystem::remove("room.___");
     writeFile("room.ini", "[Parameters]\nLevel=20\nSaveAll=0\nOpenMP=1\n");  // minutes of tracing
-    EXPECT_EQ(run("room", "timeout -s INT --preserve-status 0.5"), 0);
+    EXPECT_EQ(run("room", "timeout -s INT --preserve-status 0.5"), 130);
     EXPECT_NE(errors.find("Confirmation: Do you want to save partial results anyway? [y/n] y (no terminal)\n"),
               std::string::npos) << errors;
     EXPECT_TRUE(readFile("room.___").ends_with("\n[End]\n"));

@@ -27,7 +27,7 @@ TEST_F(RunParametersTest, TheModelIsTheLastExistingFileArgumentAndItsSettingsCom
         {"a b /L2", "b.ray tolveno.ini L2, 0"},   {"a missing", "a.ray tolveno.ini L3, 0"},
         {"m/room", "m/room.ray m/room.ini L1, 0"}, {"n/room", "n/room.ray n/tolveno.ini L2, 0"},
         {"e/room", "e/room.ray tolveno.ini L3, 0"}, {"Pr/Room", "Pr/Room.ray Pr/Room.ini L4, 0"},  // found as typed
-        {"missing", "refused, 1"}, {"hall", "refused, 1"}, {"", "refused, 1"}};  // the usage is shown
+        {"missing", "refused, 2"}, {"hall", "refused, 2"}, {"", "refused, 1"}};  // why, then the usage
     for (const auto& [command, expected] : rows) {
         parameters = RunParameters{};
         ui.boxes.clear();
