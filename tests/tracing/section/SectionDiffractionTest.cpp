@@ -172,15 +172,16 @@ TEST(SectionTest, TheShortestPathGoesAroundTheObstacles) {
     EXPECT_EQ(sectionPath(tops, both, false), (Path{0, 1, 2, 3}));
     both.add(X2DSegment(X2DPoint(5, -1), X2DPoint(5, 40)));
     EXPECT_TRUE(sectionPath(tops, both, false).empty());
-    // A comb of 1500 teeth x = 1 ... 1500 from -1 up to tops rising towards the middle, a node just above each.
+    // A comb of 600 teeth x = 1 ... 600 from -1 up to tops rising towards the middle, a node just above each:
+    // more nodes than the dense search it replaced could afford, and a path over them.
     std::vector<X2DPoint> points{{0, 0}};
     X2DSegmentsArray teeth;
-    for (int i = 1; i <= 1500; ++i) {
-        const double top = 1 + 0.001 * i * (1501 - i) / 1500.0;
+    for (int i = 1; i <= 600; ++i) {
+        const double top = 1 + 0.001 * i * (601 - i) / 600.0;
         teeth.add(X2DSegment(X2DPoint(i, -1), X2DPoint(i, top)));
         points.emplace_back(i, top + 0.005);
     }
-    points.emplace_back(1501, 0);
+    points.emplace_back(601, 0);
     const Path path = shortestPath(nodesAt(points), teeth, std::vector<char>(points.size(), 1));
     EXPECT_TRUE(path.size() > 2 && path.front() == 0 && path.back() == points.size() - 1);
 }
