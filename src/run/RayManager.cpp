@@ -58,8 +58,9 @@ void RayManager::warnAboutInput() {
     if (parameters.settingsFile.empty())
         reportWarning("No settings file found: what the flags do not set keeps its initial value "
                       "(Level 0, Time 0, History 0: direct sound only)");
-    // Material numbers the library does not define absorb nothing and let
-    // nothing through: named with the number of faces that use them.
+    // Material numbers the library does not define absorb nothing and, with
+    // a transmission loss of 0 dB, let all sound through: named with the
+    // number of faces that use them.
     std::map<unsigned, unsigned> undefined;
     for (std::uint32_t i = 0; i < model.count(); ++i) {
         const unsigned m = model.faceAt(i)->material;
@@ -69,7 +70,7 @@ void RayManager::warnAboutInput() {
     std::string list;
     for (const auto& [m, faces] : undefined)
         list += formatText("%s%u (%u face%s)", list.empty() ? "" : ", ", m, faces, faces == 1 ? "" : "s");
-    reportWarning("Materials not in the material file, absorbing nothing: %s", list.c_str());
+    reportWarning("Materials not in the material file, absorbing nothing and letting sound through: %s", list.c_str());
 }
 
 // Keeps the run from starting and remembers why (the first reason stays).

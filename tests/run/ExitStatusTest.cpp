@@ -110,7 +110,7 @@ TEST_F(ExitStatusTest, MistakesThatUsedToPassInSilenceAreSaidOnce) {
                               "No material file odd.material beside the model",
                               "No settings file found: what the flags do not set keeps its initial value "
                               "(Level 0, Time 0, History 0: direct sound only)",
-                              "Materials not in the material file, absorbing nothing: 7 (2 faces)",
+                              "Materials not in the material file, absorbing nothing and letting sound through: 7 (2 faces)",
                           }));
 }
 
