@@ -8,6 +8,8 @@
 #include "run/RayManager.h"
 #include "support/UiFixture.h"
 #include "ui/DialogTemplate.h"
+#include "ui/Messages.h"
+#include "ui/RecordingWindowSystem.h"
 
 // A run that goes wrong says so: with an exit status a script can test, and
 // with a message a person can act on.
@@ -137,4 +139,14 @@ TEST_F(ExitStatusTest, AModelAroundItsSourceThatLetsEverythingOutIsSuspect) {
         clearProcessState();
         parameters = RunParameters{};
     }
+}
+
+TEST_F(ExitStatusTest, AFatalErrorEndsTheProcessWithStatusOne) {
+    try {
+        fatalError("Can't allocate impulse response data");
+        FAIL() << "fatalError returned";
+    } catch (const ProcessExit& exit) {
+        EXPECT_EQ(exit.status, static_cast<int>(ExitStatus::internalError));
+    }
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't allocate impulse response data"});
 }
