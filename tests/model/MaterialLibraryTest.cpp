@@ -5,8 +5,7 @@
 #include "support/UiFixture.h"
 
 namespace {
-// Every material with a row that is not all zeros, one a line: number | absorption | loss | scattering.
-// Numbers past the tables are listed too: they must read as undefined, never wrap onto a row.
+// Each material with a row not all zeros: number | absorption | loss | scattering (past the tables too).
 std::string dump(const std::string& text) {
     std::istringstream in(text);
     const MaterialLibrary library(in);
@@ -53,10 +52,9 @@ TEST_F(MaterialLibraryTest, ANumberOutsideTheTablesOrALineTooLongEndsTheFile) {
     const std::string onlyFirst = dump("4,0.5\n");
     for (const std::string stop : {"1024,0.5", "-1,0.5", "1024", "-1", "4294967301,0.5", "18446744073709551621,0.5",
                                    "-4294967295,0.5", "99999999999999999999999999999,0.5", "5,0.5"})
-        for (std::size_t length : {stop.size(), std::size_t{512}, std::size_t{600}})
+        for (std::size_t length : {stop == "5,0.5" ? 512 : stop.size(), std::size_t{512}, std::size_t{600}})  // 5,0.5 is valid
             for (const char* rest : {"\n6,0.5\n", ""})
-                if (stop != "5,0.5" || length != stop.size())  // that one is a valid line
-                    EXPECT_EQ(dump("4,0.5\n" + stop + std::string(length - stop.size(), ' ') + rest), onlyFirst) << stop << " in " << length;
+                EXPECT_EQ(dump("4,0.5\n" + stop + std::string(length - stop.size(), ' ') + rest), onlyFirst) << stop << " in " << length;
 }
 
 TEST_F(MaterialLibraryTest, TheFileIsSearchedBesideTheModelThenInTheCurrentDirectoryOnce) {
