@@ -51,7 +51,8 @@ TEST_F(ModelFileTest, WhatTheReaderKeepsAndReports) {
     const struct { std::string text; std::uint32_t count; std::vector<std::string> messages; } cases[] = {
         {"entitylist\n FACE 1 3 4 0 0 0 10 0 0 10 10 0 0 10 0\n receiver 2 3 1.2 3 3 1.2\n eNd\n" + r, 2, {}},  // nothing read after End
         {head + " Text anything 'at all' 1 2 3\n Ray 0 0 0 1 1 1 Face junk\n" + r + e, 1, {}},
-        {head + r + " Wall\n  Face 0 1 3 0 0 0 1 0 0 0 1 0\n End\n Speaker 1 2 3\n" + r + e, 3, {"Warning: Unknown entity in line 7: 'Speaker'"}},
+        {head + r + " Wall\n  Face 0 1 3 0 0 0 1 0 0 0 1 0\n End\n Speaker 1 2 3\n Speaker\n" + r + e, 3,
+         {"Warning: Unknown entity in line 7: 'Speaker'", "Warning: Unknown entity in line 8: 'Speaker'"}},
         {head + " " + k500 + " 1 2 3\n" + r + e, 1, {"Warning: Unknown entity in line 3: '" + k500.substr(0, 79) + "'"}},
         // The rest of a skipped line may have 2047 characters, a Windows line end's carriage return not counted.
         {head + " Text " + std::string(2046, 't') + "\r\n" + r + e, 1, {}},
