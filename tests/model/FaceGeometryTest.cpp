@@ -12,7 +12,6 @@ namespace {
 // rounding, while every fault looked for moves a result by 1e-7 or (mostly) far more.
 constexpr double ROUNDING = 1e-12, SQRT2 = std::numbers::sqrt2, PI = std::numbers::pi, R = 1 / SQRT2;
 using Pts = std::vector<Coord>;
-using Texts = std::vector<std::string>;
 constexpr Coord A(0, 0, 0), B(1, 0, 0), C(1, 1, 0), D(0, 1, 0);  // the unit square, counter-clockwise from +z
 
 ::testing::AssertionResult near(const Vector& a, const Vector& b, double tol = ROUNDING) {
@@ -66,7 +65,7 @@ using FaceGeometryTest = UiFixture;
 TEST_F(FaceGeometryTest, RepeatedVerticesAreDroppedKeepingTheLastOfEachRunAndMessagesNameTheClass) {
     EntityList::lineNumber = 17;
     const Coord nearA(0.5e-6, 0, 0), apartA(1.5e-6, 0, 0);  // vertices within 1e-6 are the same vertex
-    const struct { int kind; Pts given, kept; Texts messages; } cases[] = {  // kind: face, hole, door
+    const struct { int kind; Pts given, kept; std::vector<std::string> messages; } cases[] = {  // kind: face, hole, door
         {0, {A, B, C, C}, {A, B, C}, {}},  // a quadrilateral with a repeated corner is a plain triangle: silent
         {0, {A, B, A, C}, {B, A, C}, {}},
         {1, {nearA, A, B, C, D, D}, {A, B, C, D}, {"Warning: Reducing Hole with 6 vertices to 4 at line 17"}},
@@ -106,7 +105,7 @@ TEST_F(FaceGeometryTest, PlaneFromTheFirstThirdAndTwoThirdsVerticesWhichTheOther
         ui.boxes.clear();
         parameters.CrackTolerance = c.c;
         auto face = makeFace(c.vertices);
-        Texts expected;
+        std::vector<std::string> expected;
         for (int i : c.reported) expected.push_back("Warning: vertex " + std::to_string(i) + " is not complanar to Face in line 17");
         EXPECT_EQ(boxTexts(), expected);
         EXPECT_TRUE(near(face->plane.normal(), c.normal) && std::abs(face->plane.d - c.d) < ROUNDING);
@@ -211,11 +210,11 @@ TEST_F(FaceGeometryTest, HitByFindsTheFaceAheadWithinTheRange) {
 
 TEST_F(FaceGeometryTest, RaysPassTransparentOpeningsOfAWallAndHitOpaqueOnes) {
     // An opening at x in [1, 2], z in [0, 2]; flags 4 reversed, 8 open.
-    const struct { const char* keyword; int flags; bool hitsOpening; } cases[] = {{"Door", 0, true}, {"Door", 8, false},
-        {"Door", 4, true}, {"Door", 12, true}, {"Hole", 0, false}, {"Hole", 4, true}, {"Hole", 8, false}, {"Hole", 12, true}};
+    const struct { const char* opening; bool hitsOpening; } cases[] = {{"Door 0", true}, {"Door 8", false}, {"Door 4", true},
+        {"Door 12", true}, {"Hole 0", false}, {"Hole 4", true}, {"Hole 8", false}, {"Hole 12", true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.keyword) + " " + std::to_string(c.flags));
-        auto wall = readWall(c.keyword + (" " + std::to_string(c.flags)) + " 2 4  1 0 0  2 0 0  2 0 2  1 0 2\n");
+        SCOPED_TRACE(c.opening);
+        auto wall = readWall(std::string(c.opening) + " 2 4  1 0 0  2 0 0  2 0 2  1 0 2\n");
         EXPECT_TRUE(wall->face && wall->faceAt({1.5, 0, 1}) == child(*wall, 1));
         EXPECT_EQ(hitWall(*wall, 1.5, 1), c.hitsOpening ? child(*wall, 1) : nullptr);
         EXPECT_EQ(hitWall(*wall, 3, 1), wall->face);

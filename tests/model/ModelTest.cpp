@@ -17,12 +17,9 @@ protected:
 TEST_F(ModelTest, CoplanarTrianglesOfOneKindSharingAnEdgeMergeIntoAQuadrilateral) {
     load(" Face 0 1 3 0 0 0 10 0 0 10 10 0\n Face 0 1 3 0 0 0 10 10 0 0 10 0\n", model);  // a floor cut along its diagonal
     ASSERT_EQ(model.count(), 1u);
+    // The corners in order (a crossed order would have no area), and the earlier triangle's number.
     const Face* quad = model.faceAt(0);
-    // The new triangle's vertices, with the other's third vertex after the shared edge's start.
-    const Coord corners[] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
-    ASSERT_EQ(quad->vertexCount, 4);
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(nearlyEqual(quad->vertices[i], corners[i])) << i;
-    EXPECT_TRUE(quad->number == 1 && quad->isBoxRectangle && quad->area == 100);  // the earlier triangle's number
+    EXPECT_TRUE(quad->vertexCount == 4 && quad->isBoxRectangle && quad->area == 100 && quad->number == 1);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Warning: Merging triangles 2 & 1"});
     Model apart;  // other material, a sloping roof, other flags, parallel planes
     load(" Face 0 1 3 0 0 0 10 0 0 10 10 0\n Face 0 2 3 0 0 0 10 10 0 0 10 0\n Face 0 1 3 0 0 5 10 0 6 10 10 6\n"
@@ -81,7 +78,6 @@ TEST_F(ModelTest, FindObstructions) {
 }
 
 TEST_F(ModelTest, ReceiversGetTheDelayOfTheNearestSource) {
-    parameters.setTemperature(20);
     Model first, alone;
     load(" Receiver 9 9 9 1 0 0\n", first);
     load(" Receiver 0 0 0 1 0 0\n Source 3 4 0 4 4 0 0 none.spk\n Source 0 0 10 1 0 10 0 none.spk\n"
