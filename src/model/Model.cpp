@@ -54,6 +54,8 @@ void Model::setDirectDelays() {
 }
 
 void Model::add(Entity* entity) {
+    // The index describes the entries as they were when it was built.
+    index_.clear();
     switch (entity->typeCode()) {
         case EntityType::receiver: {
             const auto* receiver = static_cast<Receiver*>(entity);
@@ -203,6 +205,9 @@ void Model::sort() {
         return fa->area > fb->area;
     });
     indexEntries();
+#ifndef TOLVENO_LINEAR_SCAN
+    buildIndex();
+#endif
 }
 
 std::uint32_t Model::monopermeableCount() const {
@@ -221,6 +226,32 @@ bool coplanar(const Face& a, const Face& b) {
 }
 }  // namespace
 
+// Whether entry index blocks the segment of ray from its origin to length; if so it
+// is inserted in list.
+bool Model::obstructs(std::uint32_t index, const Line& ray, double length, ObstructionList& list,
+                      const Face* excludeA, const Face* excludeB) const {
+    Face* face = faceAt(index);
+    if (face == excludeA || face == excludeB) return false;
+    Wall* wall = wallAt(index);
+    Coord point;
+    double t = 0;
+    Face* hit = hitBy(ray, *face, wall, point, t, length);
+    // A segment that starts on a plain face is blocked by it, unless the
+    // face lies in the plane of excludeA, the face the segment starts
+    // from: a coplanar neighbour (a tile of the same floor) cannot stand
+    // between that start and a point in front of it.
+    if (!hit && t >= 0 && t < 1e-6 && !wall && !(excludeA && coplanar(*face, *excludeA)) &&
+        face->contains(ray.origin + t * ray.direction()))
+        hit = face;
+    if (!hit || t > length || hit == excludeA || hit == excludeB) return false;
+    if (excludeB && (hit->flags & FaceFlag::monopermeable)) {
+        int i = 0, j = 0;
+        if (hit->findSharedEdge(*excludeB, i, j)) return false;
+    }
+    list.insert(hit, t);
+    return true;
+}
+
 int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
                             const Face* excludeA, const Face* excludeB) const {
     const std::uint32_t examined = allFaces ? count() : obstructingCount;
@@ -228,26 +259,25 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     const double length = distance(from, to);
     if (length < 1e-6) return 0;
     const Line ray(to, Versor(from - to));
-    for (std::uint32_t index = 0; index < examined; ++index) {
-        Face* face = faceAt(index);
-        if (face == excludeA || face == excludeB) continue;
-        Wall* wall = wallAt(index);
-        Coord point;
-        double t = 0;
-        Face* hit = hitBy(ray, *face, wall, point, t, length);
-        // A segment that starts on a plain face is blocked by it, unless the
-        // face lies in the plane of excludeA, the face the segment starts
-        // from: a coplanar neighbour (a tile of the same floor) cannot stand
-        // between that start and a point in front of it.
-        if (!hit && t >= 0 && t < 1e-6 && !wall && !(excludeA && coplanar(*face, *excludeA)) &&
-            face->contains(ray.origin + t * ray.direction()))
-            hit = face;
-        if (!hit || t > length || hit == excludeA || hit == excludeB) continue;
-        if (excludeB && (hit->flags & FaceFlag::monopermeable)) {
-            int i = 0, j = 0;
-            if (hit->findSharedEdge(*excludeB, i, j)) continue;
-        }
-        list.insert(hit, t);
+    // The answer depends on the order in which faces are met (ties in the list,
+    // the early answers below), so the index only narrows the entries down and
+    // they are then taken in the scan's order.
+    const std::uint32_t* order = nullptr;
+    std::uint32_t considered = examined;
+    if (index_.covers(count())) {
+        thread_local std::vector<std::uint32_t> candidates;
+        candidates.clear();
+        index_.visit(ray, 0.0, length + 1e-6, [&](std::uint32_t entry) {
+            if (entry < examined) candidates.push_back(entry);
+            return length + 1e-6;
+        });
+        std::sort(candidates.begin(), candidates.end());
+        order = candidates.data();
+        considered = static_cast<std::uint32_t>(candidates.size());
+    }
+    for (std::uint32_t k = 0; k < considered; ++k) {
+        const std::uint32_t index = order ? order[k] : k;
+        if (!obstructs(index, ray, length, list, excludeA, excludeB)) continue;
         if (allFaces) {
             if (index >= obstructingCount) return -1;
             if (list.count > 1) return static_cast<int>(list.count);
@@ -283,32 +313,38 @@ const Face* Model::faceNumbered(std::uint32_t number) const {
     return nullptr;
 }
 
-int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4], Face*& monopermeable) const {
-    double best = distance;
+namespace {
+// The rules by which the faces met by a central ray are settled into the nearest
+// hit, applied to the faces in entry order: the answer depends on that order
+// through the tie window and the monopermeable face that passes first.
+struct HitSettler {
+    const Pyramid& p;
+    double best;
+    Face** faces;
+    Coord& hitPoint;
+    Face*& monopermeable;
     double bestPass = 1e12;
     int n = 0;
-    monopermeable = nullptr;
-    for (std::uint32_t index = 0; index < count(); ++index) {
-        Coord point;
-        double t = 0;
-        Face* face = hitBy(p.ray, *faceAt(index), wallAt(index), point, t, best);
-        if (!face) continue;
+
+    void settle(Face* face, double t, const Coord& point) {
+        // The limit the scan gives each face test: a face beyond it was never met.
+        if (t > best + 1e-6) return;
         // The central ray passes one monopermeable face per pyramid.
         if ((face->flags & FaceFlag::monopermeable) && !p.monopermeablePassed && t < bestPass) {
             bestPass = t;
             monopermeable = face;
-            continue;
+            return;
         }
         if (std::fabs(t - best) > 2e-6) {
             hitPoint = point;
             best = t;
             faces[0] = face;
             n = 1;
-            continue;
+            return;
         }
         // A further face at the same distance: an edge or a corner, unless it
         // is coplanar with the first, when the smaller of the two stands for both.
-        if (n == 4) continue;
+        if (n == 4) return;
         faces[n++] = face;
         if (n > 1) {
             const Plane& a = faces[0]->plane;
@@ -324,12 +360,94 @@ int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4]
             best = t;
         }
     }
-    distance = best;
+};
+
+// Whether a face met at t would be settled as passed (the pyramid's first
+// monopermeable face) rather than hit; such a face never ends the search.
+bool mayBePassed(const Face* face, const Pyramid& p) {
+    return (face->flags & FaceFlag::monopermeable) && !p.monopermeablePassed;
+}
+
+// How far beyond the nearest face met the index still collects faces. Anything
+// beyond the first gap of more than the tie window among the faces met cannot
+// change the answer (see tiesSettled); 0.1 mm leaves room for several ties.
+constexpr double tieReach = 1e-4;
+
+// Whether the faces collected up to bound settle the answer as the whole scan
+// would: the ties that chain from nearest (faces each within 2e-6 of the next)
+// end in a gap of more than 2e-6 below bound. A face beyond such a gap is either
+// tested after the search has narrowed below it, or its effect is undone by
+// the reset that the first face below the gap makes.
+bool tiesSettled(std::vector<Model::FaceMet>& found, double nearest, double bound) {
+    std::sort(found.begin(), found.end(), [](const Model::FaceMet& a, const Model::FaceMet& b) { return a.t < b.t; });
+    double reached = nearest + 2e-6;
+    for (const Model::FaceMet& f : found) {
+        if (f.t <= reached) continue;
+        if (f.t > reached + 2e-6 + 1e-9) break;
+        reached = f.t;
+    }
+    return reached + 2e-6 + 1e-9 <= bound;
+}
+}  // namespace
+
+// Collects every face the central ray of p meets within limit (the scan's limit
+// for each face test) that could change the answer: all of them up to tieReach
+// beyond the nearest one that may be hit, or, should ties chain that far, all.
+void Model::collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const {
+    const double reach = limit + 1e-6;
+    double bound = reach, nearest = 1e300;
+    auto collect = [&](std::uint32_t index) {
+        FaceMet f{index, nullptr, 0, {}};
+        f.face = hitBy(p.ray, *faceAt(index), wallAt(index), f.point, f.t, limit);
+        if (!f.face) return bound;
+        found.push_back(f);
+        if (!mayBePassed(f.face, p) && f.t < nearest) {
+            nearest = f.t;
+            bound = std::min(reach, nearest + tieReach);
+        }
+        return bound;
+    };
+    found.clear();
+    index_.visit(p.ray, 0.0, bound, collect);
+    if (bound >= reach || tiesSettled(found, nearest, bound)) return;
+    found.clear();
+    nearest = 1e300;
+    index_.visit(p.ray, 0.0, reach, [&](std::uint32_t index) {
+        collect(index);
+        return reach;
+    });
+}
+
+int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4], Face*& monopermeable) const {
+    monopermeable = nullptr;
+    HitSettler settler{p, distance, faces, hitPoint, monopermeable};
+    if (index_.covers(count())) {
+        thread_local std::vector<FaceMet> found;
+        collectHits(p, distance, found);
+        std::sort(found.begin(), found.end(), [](const FaceMet& a, const FaceMet& b) { return a.index < b.index; });
+        for (const FaceMet& f : found) settler.settle(f.face, f.t, f.point);
+    } else {
+        for (std::uint32_t index = 0; index < count(); ++index) {
+            Coord point;
+            double t = 0;
+            Face* face = hitBy(p.ray, *faceAt(index), wallAt(index), point, t, settler.best);
+            if (face) settler.settle(face, t, point);
+        }
+    }
+    distance = settler.best;
     if (monopermeable) {
-        if (bestPass < best)
+        if (settler.bestPass < settler.best)
             p.monopermeablePassed = true;
         else
             monopermeable = nullptr;
     }
-    return n;
+    return settler.n;
 }
+
+void Model::buildIndex() {
+    std::vector<FaceIndex::Box> boxes(count());
+    for (std::uint32_t index = 0; index < count(); ++index) boxes[index] = {faceAt(index)->boxMin, faceAt(index)->boxMax};
+    index_.build(boxes);
+}
+
+void Model::dropIndex() { index_.clear(); }

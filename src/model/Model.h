@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "acoustics/PlacedSource.h"
+#include "model/FaceIndex.h"
 #include "model/FaceList.h"
 #include "model/ObstructionList.h"
 #include "tracing/Pyramid.h"
@@ -47,11 +48,32 @@ public:
     /// Answers the number of faces hit (0: p escaped and was not advanced).
     int traceLeg(Pyramid& p, Face*& monopermeable) const;
 
+    /// Builds the spatial index of the entries as they stand (sort() does, unless built for the linear scan).
+    void buildIndex();
+    /// Drops the index: the searches scan every entry until it is built again.
+    void dropIndex();
+    /// Bytes the spatial index holds.
+    std::size_t indexBytes() const { return index_.bytes(); }
+
     std::vector<PlacedSource> sources;
 
+    /// A face met by a central ray: its entry, what hitBy answered, where.
+    struct FaceMet {
+        std::uint32_t index;
+        Face* face;
+        double t;
+        Coord point;
+    };
+
 private:
+    bool obstructs(std::uint32_t index, const Line& ray, double length, ObstructionList& list, const Face* excludeA,
+                   const Face* excludeB) const;
+    void collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const;
+
     void addFace(Entity* entry);
     bool merge(Face& triangle, std::uint32_t index);
     void placeCabinet(const PlacedSource& source);
     void setDirectDelays();
+
+    FaceIndex index_;
 };

@@ -1,0 +1,169 @@
+#include "model/FaceIndex.h"
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
+namespace {
+constexpr std::uint32_t leafSize = 4;
+// Beyond this a node is cut even where the heuristic sees no gain (boxes nested
+// in one another, as parallel panels along one ray): the range then still prunes.
+constexpr std::uint32_t maxLeafSize = 8;
+constexpr int binCount = 16;
+constexpr int maxDepth = 60;
+
+// Widens a box so that a ray computed in double precision cannot pass a face's
+// point just outside it: 1 µm, and one part in 10^9 of the coordinate for far-away
+// models. A wider box only costs an exact test that answers "no".
+double padOf(double v) { return 1e-6 + 1e-9 * std::fabs(v); }
+
+float floatBelow(double v) {
+    float f = static_cast<float>(v);
+    return f > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+
+float floatAbove(double v) {
+    float f = static_cast<float>(v);
+    return f < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
+
+double component(const Coord& c, int axis) { return axis == 0 ? c.x : axis == 1 ? c.y : c.z; }
+
+struct Bounds {
+    double lo[3] = {1e300, 1e300, 1e300};
+    double hi[3] = {-1e300, -1e300, -1e300};
+    void add(const FaceIndex::Box& b) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], component(b.lo, a));
+            hi[a] = std::max(hi[a], component(b.hi, a));
+        }
+    }
+    void add(const Coord& c) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], component(c, a));
+            hi[a] = std::max(hi[a], component(c, a));
+        }
+    }
+    void add(const Bounds& b) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], b.lo[a]);
+            hi[a] = std::max(hi[a], b.hi[a]);
+        }
+    }
+    double area() const {
+        if (lo[0] > hi[0]) return 0;
+        const double x = hi[0] - lo[0], y = hi[1] - lo[1], z = hi[2] - lo[2];
+        return 2 * (x * y + y * z + z * x);
+    }
+};
+}  // namespace
+
+void FaceIndex::clear() {
+    nodes_.clear();
+    entries_.clear();
+    entryCount_ = 0;
+    built_ = false;
+}
+
+void FaceIndex::build(const std::vector<Box>& given) {
+    clear();
+    const auto n = static_cast<std::uint32_t>(given.size());
+    entryCount_ = n;
+    built_ = true;
+    if (n == 0) return;
+    std::vector<Box> boxes(given);
+    std::vector<Coord> centres(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        Box& b = boxes[i];
+        b.lo = Coord(b.lo.x - padOf(b.lo.x), b.lo.y - padOf(b.lo.y), b.lo.z - padOf(b.lo.z));
+        b.hi = Coord(b.hi.x + padOf(b.hi.x), b.hi.y + padOf(b.hi.y), b.hi.z + padOf(b.hi.z));
+        centres[i] = Coord((b.lo + b.hi) * 0.5);
+    }
+    entries_.resize(n);
+    std::iota(entries_.begin(), entries_.end(), 0u);
+    nodes_.reserve(2 * (n / leafSize + 1));
+    nodes_.push_back({});
+    split(0, boxes, centres, 0, n);
+    nodes_.shrink_to_fit();
+}
+
+// Surface-area heuristic over binned centres (Wald 2007, as in pbrt-v4's BVH
+// build): each node is cut where the children's areas times their entry counts
+// are least, or left a leaf when no cut beats testing its entries.
+void FaceIndex::split(std::uint32_t index, std::vector<Box>& boxes, std::vector<Coord>& centres, std::uint32_t begin,
+                      std::uint32_t end) {
+    struct Pending {
+        std::uint32_t node, begin, end;
+        int depth;
+    };
+    std::vector<Pending> work{{index, begin, end, 0}};
+    while (!work.empty()) {
+        const Pending job = work.back();
+        work.pop_back();
+        Bounds bounds, centreBounds;
+        for (std::uint32_t k = job.begin; k < job.end; ++k) {
+            bounds.add(boxes[entries_[k]]);
+            centreBounds.add(centres[entries_[k]]);
+        }
+        Node& node = nodes_[job.node];
+        for (int a = 0; a < 3; ++a) {
+            node.lo[a] = floatBelow(bounds.lo[a]);
+            node.hi[a] = floatAbove(bounds.hi[a]);
+        }
+        const std::uint32_t count = job.end - job.begin;
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (centreBounds.hi[a] - centreBounds.lo[a] > centreBounds.hi[axis] - centreBounds.lo[axis]) axis = a;
+        const double extent = centreBounds.hi[axis] - centreBounds.lo[axis];
+        int cut = -1;
+        if (count > leafSize && extent > 0 && job.depth < maxDepth) {
+            Bounds binBounds[binCount];
+            std::uint32_t binCounts[binCount] = {};
+            auto binOf = [&](std::uint32_t entry) {
+                const int b = static_cast<int>(binCount * (component(centres[entry], axis) - centreBounds.lo[axis]) / extent);
+                return std::min(b, binCount - 1);
+            };
+            for (std::uint32_t k = job.begin; k < job.end; ++k) {
+                const int b = binOf(entries_[k]);
+                ++binCounts[b];
+                binBounds[b].add(boxes[entries_[k]]);
+            }
+            const double leafCost = static_cast<double>(count) * bounds.area();
+            double bestCost = 1e300;
+            for (int c = 0; c < binCount - 1; ++c) {
+                Bounds left, right;
+                std::uint32_t nLeft = 0, nRight = 0;
+                for (int b = 0; b <= c; ++b) {
+                    left.add(binBounds[b]);
+                    nLeft += binCounts[b];
+                }
+                for (int b = c + 1; b < binCount; ++b) {
+                    right.add(binBounds[b]);
+                    nRight += binCounts[b];
+                }
+                if (nLeft == 0 || nRight == 0) continue;
+                // One box test costs about an eighth of an exact face test.
+                const double cost = 0.125 * bounds.area() + nLeft * left.area() + nRight * right.area();
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    cut = c;
+                }
+            }
+            if (cut >= 0 && (bestCost < leafCost || count > maxLeafSize)) {
+                const auto middle = std::partition(entries_.begin() + job.begin, entries_.begin() + job.end,
+                                                   [&](std::uint32_t entry) { return binOf(entry) <= cut; });
+                const auto half = static_cast<std::uint32_t>(middle - entries_.begin());
+                const auto first = static_cast<std::uint32_t>(nodes_.size());
+                nodes_[job.node].first = first;
+                nodes_[job.node].count = 0;
+                nodes_.push_back({});
+                nodes_.push_back({});
+                work.push_back({first, job.begin, half, job.depth + 1});
+                work.push_back({first + 1, half, job.end, job.depth + 1});
+                continue;
+            }
+        }
+        nodes_[job.node].first = job.begin;
+        nodes_[job.node].count = count;
+    }
+}
