@@ -2,7 +2,7 @@
 """Writes benchmark models for tolveno: a model file, its materials, its settings
 and an omnidirectional loudspeaker file, all beside each other.
 
-    make_model.py room --faces N --receivers R -o DIR/name
+    make_model.py room --faces N --receivers R [--openings] -o DIR/name
     make_model.py hall --receivers R -o DIR/name
 
 room: a 20 x 15 x 8 m rectangular room whose six surfaces are cut into square
@@ -75,6 +75,16 @@ class Writer:
         self.lines.append(" Face %d %d %d  %s" % (flags, material, len(points), coords))
         self.faces += 1
 
+    def wall(self, material, points, opening):
+        """A wall tile with an opening in its middle half: a hole, or a door (opening "Door")."""
+        centre = [sum(p[k] for p in points) / len(points) for k in range(3)]
+        inner = [tuple(centre[k] + 0.5 * (p[k] - centre[k]) for k in range(3)) for p in points]
+        coords = lambda ps: "  ".join(" ".join(number(c) for c in p) for p in ps)
+        kind = "Hole 4 4" if opening == "Hole" else "Door 1 4"
+        self.lines += [" Wall", "  Face 1 %d %d  %s" % (material, len(points), coords(points)),
+                       "  %s %d  %s" % (kind, len(inner), coords(inner)), " End"]
+        self.faces += 1
+
     def source(self, position, aim):
         self.lines.append(" Source %s  %s 0 %s" % (" ".join(number(c) for c in position),
                                                      " ".join(number(c) for c in aim), SPEAKER))
@@ -140,8 +150,9 @@ def room_divisions(target):
     return best[1]
 
 
-def make_room(faces, receivers):
+def make_room(faces, receivers, openings=False):
     out = Writer()
+    tile = 0
     for (material, origin, u, ul, v, vl), (nu, nv) in zip(room_surfaces(), room_divisions(faces)):
         for i in range(nu):
             for j in range(nv):
@@ -152,7 +163,11 @@ def make_room(faces, receivers):
                 for a, b in ((i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1)):
                     su, sv = ul * a / nu, vl * b / nv
                     corners.append(tuple(origin[k] + su * u[k] + sv * v[k] for k in range(3)))
-                out.face(m, corners)
+                tile += 1
+                if openings and material == 1 and tile % 5 == 0:
+                    out.wall(m, corners, "Door" if tile % 10 == 0 else "Hole")
+                else:
+                    out.face(m, corners)
     lx, ly, _ = ROOM
     source = (lx / 4, ly / 2 + 0.37, 1.5)
     out.source(source, (lx / 2, ly / 2, 1.5))
@@ -346,11 +361,13 @@ def main():
     parser.add_argument("kind", choices=["room", "hall"])
     parser.add_argument("--faces", type=int, default=1000, help="room: the number of faces to aim at")
     parser.add_argument("--receivers", type=int, default=10)
+    parser.add_argument("--openings", action="store_true",
+                        help="room: every fifth wall tile a wall with a hole or a door in its middle")
     parser.add_argument("-o", "--output", required=True, help="the model file to write (.ray added)")
     args = parser.parse_args()
     if args.faces < 6:
         sys.exit("a room has at least 6 faces")
-    model = make_room(args.faces, args.receivers) if args.kind == "room" else make_hall(args.receivers)
+    model = make_room(args.faces, args.receivers, args.openings) if args.kind == "room" else make_hall(args.receivers)
     base = args.output[:-4] if args.output.endswith(".ray") else args.output
     folder = os.path.dirname(base) or "."
     os.makedirs(folder, exist_ok=True)

@@ -8,6 +8,7 @@
 
 #include "acoustics/MicrophoneList.h"
 #include "model/EntityList.h"
+#include "model/MaterialLibrary.h"
 #include "model/Receiver.h"
 #include "model/Source.h"
 #include "model/Wall.h"
@@ -206,7 +207,9 @@ void Model::sort() {
     });
     indexEntries();
 #ifndef TOLVENO_LINEAR_SCAN
-    buildIndex();
+    // Below a few dozen entries a scan of them all is quicker than any index
+    // (measured: 12 faces, 8 % slower with it).
+    if (count() >= 32) buildIndex();
 #endif
 }
 
@@ -226,15 +229,14 @@ bool coplanar(const Face& a, const Face& b) {
 }
 }  // namespace
 
-// Whether entry index blocks the segment of ray from its origin to length; if so it
-// is inserted in list.
-bool Model::obstructs(std::uint32_t index, const Line& ray, double length, ObstructionList& list,
-                      const Face* excludeA, const Face* excludeB) const {
+// The face of entry index that blocks the segment of ray from its origin to
+// length, and where (t); null when it does not block it.
+Face* Model::obstruction(std::uint32_t index, const Line& ray, double length, const Face* excludeA,
+                         const Face* excludeB, double& t) const {
     Face* face = faceAt(index);
-    if (face == excludeA || face == excludeB) return false;
+    if (face == excludeA || face == excludeB) return nullptr;
     Wall* wall = wallAt(index);
     Coord point;
-    double t = 0;
     Face* hit = hitBy(ray, *face, wall, point, t, length);
     // A segment that starts on a plain face is blocked by it, unless the
     // face lies in the plane of excludeA, the face the segment starts
@@ -243,13 +245,12 @@ bool Model::obstructs(std::uint32_t index, const Line& ray, double length, Obstr
     if (!hit && t >= 0 && t < 1e-6 && !wall && !(excludeA && coplanar(*face, *excludeA)) &&
         face->contains(ray.origin + t * ray.direction()))
         hit = face;
-    if (!hit || t > length || hit == excludeA || hit == excludeB) return false;
+    if (!hit || t > length || hit == excludeA || hit == excludeB) return nullptr;
     if (excludeB && (hit->flags & FaceFlag::monopermeable)) {
         int i = 0, j = 0;
-        if (hit->findSharedEdge(*excludeB, i, j)) return false;
+        if (hit->findSharedEdge(*excludeB, i, j)) return nullptr;
     }
-    list.insert(hit, t);
-    return true;
+    return hit;
 }
 
 int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
@@ -277,12 +278,49 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     }
     for (std::uint32_t k = 0; k < considered; ++k) {
         const std::uint32_t index = order ? order[k] : k;
-        if (!obstructs(index, ray, length, list, excludeA, excludeB)) continue;
+        double t = 0;
+        Face* hit = obstruction(index, ray, length, excludeA, excludeB, t);
+        if (!hit) continue;
+        list.insert(hit, t);
         if (allFaces) {
             if (index >= obstructingCount) return -1;
             if (list.count > 1) return static_cast<int>(list.count);
         }
     }
+    return static_cast<int>(list.count);
+}
+
+namespace {
+bool isOpaque(const Face& face) {
+    for (float loss : materials().transmissionLossOf(face.material))
+        if (loss < MaterialLibrary::noTransmission) return false;
+    return true;
+}
+}  // namespace
+
+// The faces beyond an opaque one are not looked for: front to back, the search
+// narrows to it. Every face nearer than it is still found and inserted in entry
+// order, so the list's nearest 64 are those of the whole search whenever the
+// opaque face falls out of them, and otherwise the list holds it.
+int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, ObstructionList& list, const Face* excludeA,
+                                    const Face* excludeB) const {
+    const double length = distance(from, to);
+    if (!index_.covers(count()) || obstructingCount == 0 || length < 1e-6)
+        return findObstructions(from, to, false, list, excludeA, excludeB);
+    const Line ray(to, Versor(from - to));
+    thread_local std::vector<FaceMet> met;
+    met.clear();
+    double reach = length + 1e-6;
+    index_.visit(ray, 0.0, reach, [&](std::uint32_t index) {
+        FaceMet f{index, nullptr, 0, {}};
+        if (index < obstructingCount) f.face = obstruction(index, ray, length, excludeA, excludeB, f.t);
+        if (!f.face) return reach;
+        met.push_back(f);
+        if (isOpaque(*f.face)) reach = std::min(reach, f.t + 1e-6);
+        return reach;
+    });
+    std::sort(met.begin(), met.end(), [](const FaceMet& a, const FaceMet& b) { return a.index < b.index; });
+    for (const FaceMet& f : met) list.insert(f.face, f.t);
     return static_cast<int>(list.count);
 }
 

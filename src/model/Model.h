@@ -32,6 +32,11 @@ public:
     /// Otherwise only the obstructing entries are searched. Answers the count.
     virtual int findObstructions(const Coord& from, const Coord& to, bool allFaces, ObstructionList& list,
                                  const Face* excludeA, const Face* excludeB) const;
+    /// As findObstructions over the obstructing entries, except that the search may end at a face that
+    /// transmits nothing: what passes the list is then what passes the whole list (nothing), but the
+    /// count may be smaller. For the arrivals that no diffraction will look at.
+    int findObstructionsToOpaque(const Coord& from, const Coord& to, ObstructionList& list, const Face* excludeA,
+                                 const Face* excludeB) const;
     /// The faces that meet along the segment a-b (an edge): their plane passes within the crack tolerance
     /// of both ends and they contain its midpoint. Fills at most capacity of them; answers how many.
     int findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const;
@@ -66,8 +71,8 @@ public:
     };
 
 private:
-    bool obstructs(std::uint32_t index, const Line& ray, double length, ObstructionList& list, const Face* excludeA,
-                   const Face* excludeB) const;
+    Face* obstruction(std::uint32_t index, const Line& ray, double length, const Face* excludeA,
+                      const Face* excludeB, double& t) const;
     void collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const;
 
     void addFace(Entity* entry);

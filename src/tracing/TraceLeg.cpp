@@ -53,7 +53,11 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
         if (inside && p.order > 0 && distance(p.apex, receiver) < p.pathLength) inside = false;
         if (!inside && (p.order == 0 || !run.Diffusion)) continue;
         obstructions.clear();
-        const int k = findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable);
+        // Only a diffraction looks at which faces stand in the way; without one, an
+        // opaque face ends the search, the arrival being lost whatever lies beyond it.
+        const bool mayDiffract = inside && run.Diffraction != 0;
+        const int k = mayDiffract ? findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable)
+                                  : findObstructionsToOpaque(receiver, legStart, obstructions, p.lastFace, monopermeable);
         // Distances run along the path travelled, not from the image source.
         const double d1 = p.order > 0 ? p.pathLength : distance(receiver, p.apex);
         const double d2 = p.order > 0 ? distance(receiver, legStart) : 0;
