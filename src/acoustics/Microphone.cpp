@@ -7,8 +7,8 @@ bool Microphone::addArrival(const BandEnergies& energies, unsigned order, const 
     double directTime;
     // The direct delay is taken under the same lock as the addition: another
     // thread may be adding this microphone's direct wave, which moves it.
-    #pragma omp critical(impulseResponseLock)
     {
+        const std::lock_guard<std::mutex> guard(lock_);
         taken = response.add(energies, order, time);
         directTime = response.directDelay;
     }
@@ -38,8 +38,8 @@ bool Microphone::addArrival(const BandEnergies& energies, unsigned order, const 
         sine[b] = s * energies[b];
         square[b] = s2 * energies[b];
     }
-    #pragma omp critical(lateralEnergyLock)
     {
+        const std::lock_guard<std::mutex> guard(lock_);
         for (int b = 0; b < bandCount; ++b) {
             lateral[b] += energies[b];
             if (fromFiveMs) {

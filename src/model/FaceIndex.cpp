@@ -87,9 +87,57 @@ void FaceIndex::build(const std::vector<Box>& given) {
     nodes_.shrink_to_fit();
 }
 
-// Surface-area heuristic over binned centres (Wald 2007, as in pbrt-v4's BVH
-// build): each node is cut where the children's areas times their entry counts
-// are least, or left a leaf when no cut beats testing its entries.
+namespace {
+struct Cut {
+    int axis = -1, bin = -1;
+    double cost = 1e300;
+};
+
+int binOf(const Coord& centre, const Bounds& centres, int axis) {
+    const double lo = centres.lo[axis], extent = centres.hi[axis] - lo;
+    return std::min(static_cast<int>(binCount * (component(centre, axis) - lo) / extent), binCount - 1);
+}
+
+// The cheapest cut of the entries along axis between bins of their centres:
+// the children's areas times their entry counts, plus one box test (about an
+// eighth of an exact face test) for the node itself.
+void cheapestCut(const std::vector<FaceIndex::Box>& boxes, const std::vector<Coord>& centres,
+                 const std::uint32_t* entries, std::uint32_t count, const Bounds& centreBounds, double area, int axis,
+                 Cut& best) {
+    Bounds binBounds[binCount];
+    std::uint32_t binCounts[binCount] = {};
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const int b = binOf(centres[entries[k]], centreBounds, axis);
+        ++binCounts[b];
+        binBounds[b].add(boxes[entries[k]]);
+    }
+    // Areas of the bins left of each cut, summed from the left; the right side from the right.
+    double leftArea[binCount];
+    std::uint32_t leftCount[binCount];
+    Bounds side;
+    std::uint32_t n = 0;
+    for (int b = 0; b < binCount; ++b) {
+        side.add(binBounds[b]);
+        n += binCounts[b];
+        leftArea[b] = side.area();
+        leftCount[b] = n;
+    }
+    side = Bounds{};
+    n = 0;
+    for (int b = binCount - 1; b > 0; --b) {
+        side.add(binBounds[b]);
+        n += binCounts[b];
+        if (n == 0 || leftCount[b - 1] == 0) continue;
+        const double cost = 0.125 * area + leftCount[b - 1] * leftArea[b - 1] + n * side.area();
+        if (cost < best.cost) best = {axis, b - 1, cost};
+    }
+}
+}  // namespace
+
+// Surface-area heuristic over binned centres along each axis (Wald 2007; pbrt-v4
+// bins along the widest axis only, which leaves the floor and the ceiling of a
+// room in one node): each node is cut where the heuristic is least, or left a
+// leaf when no cut beats testing its entries.
 void FaceIndex::split(std::uint32_t index, std::vector<Box>& boxes, std::vector<Coord>& centres, std::uint32_t begin,
                       std::uint32_t end) {
     struct Pending {
@@ -111,59 +159,26 @@ void FaceIndex::split(std::uint32_t index, std::vector<Box>& boxes, std::vector<
             node.hi[a] = floatAbove(bounds.hi[a]);
         }
         const std::uint32_t count = job.end - job.begin;
-        int axis = 0;
-        for (int a = 1; a < 3; ++a)
-            if (centreBounds.hi[a] - centreBounds.lo[a] > centreBounds.hi[axis] - centreBounds.lo[axis]) axis = a;
-        const double extent = centreBounds.hi[axis] - centreBounds.lo[axis];
-        int cut = -1;
-        if (count > leafSize && extent > 0 && job.depth < maxDepth) {
-            Bounds binBounds[binCount];
-            std::uint32_t binCounts[binCount] = {};
-            auto binOf = [&](std::uint32_t entry) {
-                const int b = static_cast<int>(binCount * (component(centres[entry], axis) - centreBounds.lo[axis]) / extent);
-                return std::min(b, binCount - 1);
-            };
-            for (std::uint32_t k = job.begin; k < job.end; ++k) {
-                const int b = binOf(entries_[k]);
-                ++binCounts[b];
-                binBounds[b].add(boxes[entries_[k]]);
-            }
-            const double leafCost = static_cast<double>(count) * bounds.area();
-            double bestCost = 1e300;
-            for (int c = 0; c < binCount - 1; ++c) {
-                Bounds left, right;
-                std::uint32_t nLeft = 0, nRight = 0;
-                for (int b = 0; b <= c; ++b) {
-                    left.add(binBounds[b]);
-                    nLeft += binCounts[b];
-                }
-                for (int b = c + 1; b < binCount; ++b) {
-                    right.add(binBounds[b]);
-                    nRight += binCounts[b];
-                }
-                if (nLeft == 0 || nRight == 0) continue;
-                // One box test costs about an eighth of an exact face test.
-                const double cost = 0.125 * bounds.area() + nLeft * left.area() + nRight * right.area();
-                if (cost < bestCost) {
-                    bestCost = cost;
-                    cut = c;
-                }
-            }
-            if (cut >= 0 && (bestCost < leafCost || count > maxLeafSize)) {
-                const auto middle = std::partition(entries_.begin() + job.begin, entries_.begin() + job.end,
-                                                   [&](std::uint32_t entry) { return binOf(entry) <= cut; });
-                const auto half = static_cast<std::uint32_t>(middle - entries_.begin());
-                const auto first = static_cast<std::uint32_t>(nodes_.size());
-                nodes_[job.node].first = first;
-                nodes_[job.node].count = 0;
-                nodes_.push_back({});
-                nodes_.push_back({});
-                work.push_back({first, job.begin, half, job.depth + 1});
-                work.push_back({first + 1, half, job.end, job.depth + 1});
-                continue;
-            }
+        Cut cut;
+        if (count > leafSize && job.depth < maxDepth)
+            for (int axis = 0; axis < 3; ++axis)
+                if (centreBounds.hi[axis] > centreBounds.lo[axis])
+                    cheapestCut(boxes, centres, &entries_[job.begin], count, centreBounds, bounds.area(), axis, cut);
+        if (cut.axis < 0 || (cut.cost >= count * bounds.area() && count <= maxLeafSize)) {
+            node.first = job.begin;
+            node.count = count;
+            continue;
         }
-        nodes_[job.node].first = job.begin;
-        nodes_[job.node].count = count;
+        const auto middle = std::partition(entries_.begin() + job.begin, entries_.begin() + job.end, [&](std::uint32_t e) {
+            return binOf(centres[e], centreBounds, cut.axis) <= cut.bin;
+        });
+        const auto half = static_cast<std::uint32_t>(middle - entries_.begin());
+        const auto first = static_cast<std::uint32_t>(nodes_.size());
+        node.first = first;
+        node.count = 0;
+        nodes_.push_back({});
+        nodes_.push_back({});
+        work.push_back({first, job.begin, half, job.depth + 1});
+        work.push_back({first + 1, half, job.end, job.depth + 1});
     }
 }

@@ -17,7 +17,6 @@
 #include "ui/Messages.h"
 
 namespace {
-constexpr int batchSize = 16;
 }
 
 std::uint16_t threadCount(std::uint16_t requested, int processors) {
@@ -164,11 +163,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     monitor.statusBox->setItemText(StatusItem::pyramidTotal, formatText("%ld", static_cast<long>(pyramids)));
     monitor.startSource(pyramids);
     std::uint32_t done = 0;
-    bool cancelled = false;
-    while (generator.count() > 0 && !cancelled) {
-        traceBatch(generator, source, done);
-        cancelled = monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
-    }
+    bool cancelled = run.OpenMP < 2 ? traceInOrder(generator, source, done) : traceInParallel(generator, source, done);
     if (run.HitLevel >= 0) HitsFile::close();
     source.processingTime = static_cast<std::int32_t>(windowSystem().clockMs() - t0);
     bool save = run.SaveAll || index + 1 == sourceCount;
@@ -195,25 +190,59 @@ void RayManager::setDirectDelays(const PlacedSource& source) {
     }
 }
 
-// Up to 16 pyramids, traced one at a time by whichever thread is free. With
-// one thread the pyramid is traced in place, without the heap.
-void RayManager::traceBatch(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
-    if (parameters.OpenMP < 2) {
+// One thread: each pyramid traced in place, in the generator's order, the
+// monitor asked after each whether the user cancelled. Answers true if so.
+bool RayManager::traceInOrder(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
+    while (generator.count() > 0) {
         const PyramidSeed& seed = generator.next();
         Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
         tracePyramid(p);
         ++done;
-        return;
+        if (monitor.update(done, statistics.escapedCount, statistics.edgeHitCount)) return true;
     }
-    std::array<std::unique_ptr<Pyramid>, batchSize> batch;
-    int k = 0;
-    while (k < batchSize && generator.count() > 0) {
-        const PyramidSeed& seed = generator.next();
-        batch[k++] = std::make_unique<Pyramid>(seed, source.radiatedEnergy(seed.section.axis));
+    return false;
+}
+
+// Several threads in one parallel region, handed the pyramids one at a time in
+// the generator's order (a region per batch of 16 cost a fork, a join and a
+// spin-wait each time: on a busy machine two threads were slower than one).
+// The first thread also keeps the monitor; a cancel stops the handing out, the
+// pyramids in progress finish, so the pyramids done are always the first ones.
+bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
+    bool stop = false;
+    std::uint32_t finished = 0, shown = 0;
+#pragma omp parallel
+    {
+        for (;;) {
+            PyramidSeed seed;
+            bool taken = false;
+#pragma omp critical(generatorLock)
+            if (!stop && generator.count() > 0) {
+                seed = generator.next();
+                taken = true;
+            }
+            if (!taken) break;
+            Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
+            tracePyramid(p);
+            std::uint32_t now;
+#pragma omp atomic capture
+            now = ++finished;
+            // The monitor looks at every eighth count only.
+            if (omp_get_thread_num() != 0 || now - now % 8 == shown) continue;
+            shown = now - now % 8;
+            std::uint32_t escaped, edges;
+#pragma omp critical(escapeLock)
+            {
+                escaped = statistics.escapedCount;
+                edges = statistics.edgeHitCount;
+            }
+            if (!monitor.update(shown, escaped, edges)) continue;
+#pragma omp critical(generatorLock)
+            stop = true;
+        }
     }
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int j = 0; j < k; ++j) tracePyramid(*batch[j]);
-    done += static_cast<std::uint32_t>(k);
+    done = finished;
+    return stop || monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
 }
 
 void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled) {

@@ -41,7 +41,8 @@ public:
 private:
     bool traceSource(unsigned index, std::uint32_t pyramids);
     void setDirectDelays(const PlacedSource& source);
-    void traceBatch(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
+    bool traceInOrder(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
+    bool traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
     void saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled);
     void warnIfAllEscaped(const PlacedSource& source, std::uint32_t pyramids, std::uint32_t done);
     void warnAboutInput();

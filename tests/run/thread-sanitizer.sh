@@ -20,4 +20,12 @@ export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=6
   exit 1
 }
 test -s room.___ && test -s room.@__ && test -s escaped.ray
-echo "ThreadSanitizer: the example traced on two threads without a data race"
+# A room of 104 faces, so that the face searches go through the spatial index.
+python3 "$examples"/../bench/make_model.py room --faces 100 --receivers 20 --openings -o tiles >/dev/null
+"$binary" tiles /O2 /L8 /T0.2 /N1 /K1 /D1 </dev/null >/dev/null 2>trace.txt || {
+  cat trace.txt
+  echo "ThreadSanitizer: the trace of the tiled room failed"
+  exit 1
+}
+test -s tiles.___
+echo "ThreadSanitizer: the example and a tiled room traced on two threads without a data race"
