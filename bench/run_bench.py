@@ -35,12 +35,13 @@ for receivers in (1, 10, 100, 1000):
     CASES.append(("receivers", "room_f1000_r%d" % receivers,
                   ["room", "--faces", "1000", "--receivers", str(receivers)],
                   ["/L%d" % ROOM_LEVEL, "/T%g" % ROOM_TIME, "/O1", "/N0", "/D0"]))
-for level in (6, 8, 10):
+for level in (6, 8, 10, 12):
     CASES.append(("Level", "hall_r%d" % HALL_RECEIVERS, ["hall", "--receivers", str(HALL_RECEIVERS)],
                   ["/L%d" % level, "/T%g" % HALL_TIME, "/O1", "/N0", "/D0"]))
-for threads in (1, 2):
-    CASES.append(("threads", "hall_r%d" % HALL_RECEIVERS, ["hall", "--receivers", str(HALL_RECEIVERS)],
-                  ["/L8", "/T%g" % HALL_TIME, "/O%d" % threads, "/N0", "/D0"]))
+for level in (8, 12):
+    for threads in (1, 2):
+        CASES.append(("threads", "hall_r%d" % HALL_RECEIVERS, ["hall", "--receivers", str(HALL_RECEIVERS)],
+                      ["/L%d" % level, "/T%g" % HALL_TIME, "/O%d" % threads, "/N0", "/D0"]))
 for threads in (1, 2):
     # The arrival-bound case: every arrival goes through the impulse-response lock.
     CASES.append(("threads", "room_f1000_r1000", ["room", "--faces", "1000", "--receivers", "1000"],

@@ -34,6 +34,11 @@ public:
     template <class Visit>
     void visit(const Line& ray, double tMin, double tMax, Visit&& visit) const;
 
+    /// Calls visit(entry) for every entry in a node whose box passes mayHold(lo, hi) (float corners), in
+    /// no particular order; mayHold must answer true for every box holding an entry that matters.
+    template <class MayHold, class Visit>
+    void visitWhere(MayHold&& mayHold, Visit&& visit) const;
+
 private:
     // 32 bytes: an inner node's children are nodes first and first + 1; a leaf's entries
     // are entries_[first .. first + count).
@@ -121,6 +126,24 @@ void FaceIndex::visit(const Line& ray, double tMin, double tMax, Visit&& visit) 
             if (top == 0) return;
             current = stack[--top];
             if (meets(nodes_[current], slab, tMin, tMax, enter)) break;
+        }
+    }
+}
+
+template <class MayHold, class Visit>
+void FaceIndex::visitWhere(MayHold&& mayHold, Visit&& visit) const {
+    if (!built_ || nodes_.empty()) return;
+    std::uint32_t stack[64];
+    int top = 0;
+    stack[top++] = 0;
+    while (top > 0) {
+        const Node& node = nodes_[stack[--top]];
+        if (!mayHold(node.lo, node.hi)) continue;
+        if (node.count > 0) {
+            for (std::uint32_t k = node.first; k < node.first + node.count; ++k) visit(entries_[k]);
+        } else {
+            stack[top++] = node.first;
+            stack[top++] = node.first + 1;
         }
     }
 }

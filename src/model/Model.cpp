@@ -489,3 +489,16 @@ void Model::buildIndex() {
 }
 
 void Model::dropIndex() { index_.clear(); }
+
+void Model::indexReceivers() {
+    MicrophoneList& list = microphones();
+    receiverIndex_.clear();
+#ifndef TOLVENO_LINEAR_SCAN
+    // Below that the loop over every receiver costs less than the index.
+    if (list.receiverCount() < 16) return;
+    std::vector<FaceIndex::Box> points(list.receiverCount(), {ORIGIN, ORIGIN});
+    for (unsigned i = 1; i <= list.receiverCount(); ++i)
+        if (const Microphone* m = list.at(static_cast<int>(i))) points[i - 1] = {m->axis.origin, m->axis.origin};
+    receiverIndex_.build(points);
+#endif
+}

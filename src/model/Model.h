@@ -57,6 +57,8 @@ public:
     void buildIndex();
     /// Drops the index: the searches scan every entry until it is built again.
     void dropIndex();
+    /// Builds the index of the receivers' positions, once their list is complete (from 16 receivers on).
+    void indexReceivers();
     /// Bytes the spatial index holds.
     std::size_t indexBytes() const { return index_.bytes(); }
 
@@ -74,6 +76,8 @@ private:
     Face* obstruction(std::uint32_t index, const Line& ray, double length, const Face* excludeA,
                       const Face* excludeB, double& t) const;
     void collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const;
+    bool receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const;
+    void serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const;
 
     void addFace(Entity* entry);
     bool merge(Face& triangle, std::uint32_t index);
@@ -81,4 +85,5 @@ private:
     void setDirectDelays();
 
     FaceIndex index_;
+    FaceIndex receiverIndex_;
 };

@@ -156,6 +156,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
         microphones().clearAll();
     }
     setDirectDelays(source);
+    model.indexReceivers();
     if (run.HitLevel >= 0) HitsFile::open(index);
     const unsigned sourceCount = static_cast<unsigned>(model.sources.size());
     monitor.showSource(source.speaker->name.str(), static_cast<int>(index), static_cast<int>(sourceCount));

@@ -1,5 +1,8 @@
 // One leg of a pyramid: the receivers it serves, then what the face hit does to it.
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
@@ -29,59 +32,102 @@ double edgeDistance(const Face& face, const Coord& point) {
 }
 }  // namespace
 
+// The receivers that may lie inside p, as candidates for the index of their
+// positions; false when the pyramid is too wide for the test to reject much.
+//
+// A receiver inside p is seen from the apex within the section's circle around
+// its centroid (the containment test checks that circle first), hence within
+// the cone around the centroid's direction whose half-angle has the sine
+// radius / |centroid|. A node's box is passed over when its bounding sphere lies
+// wholly outside that cone.
+bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const {
+    const PyramidSection& s = p.section;
+    const double length = static_cast<const Vector&>(s.centroid).modulus();
+    const double sine = s.radius / length * (1 + 1e-6) + 1e-9;
+    if (!(sine < 0.9)) return false;
+    const double cosine = std::sqrt(1 - sine * sine);
+    const Vector axis = (1 / length) * s.centroid;
+    found.clear();
+    receiverIndex_.visitWhere(
+        [&](const float* lo, const float* hi) {
+            const Vector half(0.5 * (hi[0] - lo[0]), 0.5 * (hi[1] - lo[1]), 0.5 * (hi[2] - lo[2]));
+            const Vector v = Coord(lo[0], lo[1], lo[2]) + half - p.apex;
+            const double d = v.modulus(), r = half.modulus();
+            if (d <= r) return true;
+            const double sinPhi = r / d, cosPhi = std::sqrt(1 - sinPhi * sinPhi);
+            return dot(v, axis) / d >= cosine * cosPhi - sine * sinPhi - 1e-9;
+        },
+        [&](std::uint32_t entry) { found.push_back(entry); });
+    // Receivers are served from the highest number down, as by the loop over them all.
+    std::sort(found.begin(), found.end(), std::greater<>());
+    return true;
+}
+
+// Serves receiver i from the leg of p that starts at its ray's origin: the
+// arrival, through whatever stands between, or diffracted around it.
+void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const {
+    const RunParameters& run = parameters;
+    Microphone* microphone = microphones().at(static_cast<int>(i));
+    if (!microphone) return;
+    const Coord& legStart = p.ray.origin;
+    const Coord& receiver = microphone->axis.origin;
+    if (p.order > 0 && side(p.lastFace->plane, receiver) * apexSide >= 0) return;
+    bool inside = p.contains(receiver);
+    // A receiver nearer the image source than the path travelled lies
+    // before the last reflecting face along the unfolded path.
+    if (inside && p.order > 0 && distance(p.apex, receiver) < p.pathLength) inside = false;
+    if (!inside && (p.order == 0 || !run.Diffusion)) return;
+    ObstructionList obstructions;
+    // Only a diffraction looks at which faces stand in the way; without one, an
+    // opaque face ends the search, the arrival being lost whatever lies beyond it.
+    const bool mayDiffract = inside && run.Diffraction != 0;
+    const int k = mayDiffract ? findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable)
+                              : findObstructionsToOpaque(receiver, legStart, obstructions, p.lastFace, monopermeable);
+    // Distances run along the path travelled, not from the image source.
+    const double d1 = p.order > 0 ? p.pathLength : distance(receiver, p.apex);
+    const double d2 = p.order > 0 ? distance(receiver, legStart) : 0;
+    const double time = (d1 + d2) / run.SoundSpeed;
+    BandEnergies energy = p.order > 0 && run.Diffusion ? splitArrival(p.energy, p.scattered, inside, d1, d2)
+                                                       : arrivalEnergy(p.energy, d1 + d2);
+    if (passed && side(passed->plane, legStart) != side(passed->plane, receiver))
+        applyMonopermeable(energy, passed->material);
+    if (k == 0) {
+        if (microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time) &&
+            (inside || run.SaveDiffuseHits))
+            HitsFile::save(p, i, energy, time);
+        return;
+    }
+    if (inside && ((k <= 2 && run.Diffraction != 0) || (k >= 3 && run.Diffraction > 2)))
+        diffract(*this, p, i, obstructions, energy, monopermeable);
+    bool through = true;
+    for (std::uint32_t j = 0; j < obstructions.count && through; ++j) {
+        applyObstruction(energy, obstructions.entries[j].face->material);
+        through = anyAbove0(energy);
+    }
+    if (through && microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time))
+        HitsFile::save(p, i, energy, time);
+}
+
 int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     Face* faces[4] = {};
     Coord hit;
     double d = 1e12;
     const int n = findHit(p, hit, d, faces, monopermeable);
     const RunParameters& run = parameters;
-    const Coord& legStart = p.ray.origin;
     // A reflected pyramid serves only receivers strictly on the other side of
     // the reflecting face from its image source.
     const int apexSide = p.order > 0 ? side(p.lastFace->plane, p.apex) : 0;
     const bool passesMonopermeable = monopermeable && (monopermeable->flags & FaceFlag::obstructing);
     MicrophoneList& list = microphones();
-    ObstructionList obstructions;
-    for (unsigned i = list.receiverCount(); i >= 1; --i) {
-        Microphone* microphone = list.at(static_cast<int>(i));
-        if (!microphone) continue;
-        const Coord& receiver = microphone->axis.origin;
-        if (p.order > 0 && side(p.lastFace->plane, receiver) * apexSide >= 0) continue;
-        bool inside = p.contains(receiver);
-        // A receiver nearer the image source than the path travelled lies
-        // before the last reflecting face along the unfolded path.
-        if (inside && p.order > 0 && distance(p.apex, receiver) < p.pathLength) inside = false;
-        if (!inside && (p.order == 0 || !run.Diffusion)) continue;
-        obstructions.clear();
-        // Only a diffraction looks at which faces stand in the way; without one, an
-        // opaque face ends the search, the arrival being lost whatever lies beyond it.
-        const bool mayDiffract = inside && run.Diffraction != 0;
-        const int k = mayDiffract ? findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable)
-                                  : findObstructionsToOpaque(receiver, legStart, obstructions, p.lastFace, monopermeable);
-        // Distances run along the path travelled, not from the image source.
-        const double d1 = p.order > 0 ? p.pathLength : distance(receiver, p.apex);
-        const double d2 = p.order > 0 ? distance(receiver, legStart) : 0;
-        const double time = (d1 + d2) / run.SoundSpeed;
-        BandEnergies energy = p.order > 0 && run.Diffusion ? splitArrival(p.energy, p.scattered, inside, d1, d2)
-                                                           : arrivalEnergy(p.energy, d1 + d2);
-        if (passesMonopermeable &&
-            side(monopermeable->plane, legStart) != side(monopermeable->plane, receiver))
-            applyMonopermeable(energy, monopermeable->material);
-        if (k == 0) {
-            if (microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time) &&
-                (inside || run.SaveDiffuseHits))
-                HitsFile::save(p, i, energy, time);
-            continue;
-        }
-        if (inside && ((k <= 2 && run.Diffraction != 0) || (k >= 3 && run.Diffraction > 2)))
-            diffract(*this, p, i, obstructions, energy, monopermeable);
-        bool through = true;
-        for (std::uint32_t j = 0; j < obstructions.count && through; ++j) {
-            applyObstruction(energy, obstructions.entries[j].face->material);
-            through = anyAbove0(energy);
-        }
-        if (through && microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time))
-            HitsFile::save(p, i, energy, time);
+    // Only receivers inside the pyramid are served, unless it scatters: then those
+    // the index leaves out would be passed over anyway.
+    thread_local std::vector<std::uint32_t> candidates;
+    const bool indexed = (p.order == 0 || !run.Diffusion) && receiverIndex_.covers(list.receiverCount()) &&
+                         receiversMaybeInside(p, candidates);
+    const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
+    for (unsigned k = 0; k < count; ++k) {
+        const unsigned i = indexed ? candidates[k] + 1 : list.receiverCount() - k;
+        serve(p, i, apexSide, passesMonopermeable ? monopermeable : nullptr, monopermeable);
     }
     if (passesMonopermeable) applyMonopermeable(p.energy, monopermeable->material);
     if (n == 0) return 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds tolveno twice, with the spatial index and with -DTOLVENO_LINEAR_SCAN=ON
 (both Release, in build-compare/), traces the same cases with both on one thread
-(/O1) and compares the results files byte for byte. Only the build's and the
+(/O1) and compares the results files (and hits files) byte for byte. Only the build's and the
 run's dates and times and the processing times are masked: they differ between
 any two runs.
 
@@ -31,12 +31,13 @@ CASES = [
     ("outdoor, hull", "examples", "outdoor", "/O1 /D98 /L10"),
     ("outdoor, graph", "examples", "outdoor", "/O1 /D99 /L10"),
     ("room of 104 faces, openings, clones, Diffusion, Diffraction", "r100", "r100", "/O1 /L9 /T0.3 /K3 /N1 /D1"),
+    ("room of 104 faces, hits file", "r100", "r100", "/O1 /L8 /T0.3 /S3 /D1"),
     ("hall of 2,035 faces, Diffusion, Diffraction", "hall", "hall", "/O1 /L7 /T0.2 /N1 /D1"),
     ("hall, thick edges", "hall", "hall", "/O1 /L7 /T0.2 /D2"),
     ("hall, sections by the graph", "hall", "hall", "/O1 /L6 /T0.2 /D99"),
     ("room of 9,930 faces, openings, clones, Diffusion", "r10000", "r10000", "/O1 /L6 /T0.12 /K2 /N1 /D1"),
 ]
-QUICK = 8
+QUICK = 9
 
 
 def build(name, extra):
@@ -54,9 +55,9 @@ def prepare(work, quick):
     shutil.copytree(os.path.join(ROOT, "examples"), os.path.join(work, "examples"),
                     ignore=shutil.ignore_patterns("*.___", "*.bak", "*.log", "*$*"))
     make = [sys.executable, os.path.join(ROOT, "bench", "make_model.py")]
-    models = [("r100", ["room", "--faces", "100", "--receivers", "6", "--openings"])]
+    models = [("r100", ["room", "--faces", "100", "--receivers", "30", "--openings"])]
     if not quick:
-        models += [("hall", ["hall", "--receivers", "8"]),
+        models += [("hall", ["hall", "--receivers", "40"]),
                    ("r10000", ["room", "--faces", "10000", "--receivers", "4", "--openings"])]
     for name, args in models:
         subprocess.run(make + args + ["-o", os.path.join(work, name, name)], check=True, stdout=subprocess.DEVNULL)
@@ -69,8 +70,13 @@ def trace(binary, work, case, copy):
     shutil.rmtree(place, ignore_errors=True)
     shutil.copytree(os.path.join(work, folder), place)
     run = subprocess.run([binary, model] + flags.split(), cwd=place, capture_output=True, stdin=subprocess.DEVNULL)
-    with open(os.path.join(place, model + ".___"), "rb") as f:
-        return MASK.sub(rb"\1", f.read()) if run.returncode == 0 else None
+    # The results file, and the hits file where the case writes one.
+    text = b""
+    for name in (model + ".___", model + ".@__"):
+        if os.path.exists(os.path.join(place, name)):
+            with open(os.path.join(place, name), "rb") as f:
+                text += MASK.sub(rb"\1", f.read())
+    return text if run.returncode == 0 else None
 
 
 def main():
