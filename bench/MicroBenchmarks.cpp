@@ -202,6 +202,7 @@ void BM_FindHit(benchmark::State& state) {
 }
 BENCHMARK(BM_FindHit)->ArgsProduct({{100, 1000, 10000}, {0, 1}})->ArgNames({"faces", "tilted"});
 
+
 // ------------------------------------------------------------ Face::contains
 
 /// Faces of three kinds: 0 an axis-aligned rectangle (decided by its box), 1 a convex quadrilateral not

@@ -268,7 +268,7 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     if (index_.covers(count())) {
         thread_local std::vector<std::uint32_t> candidates;
         candidates.clear();
-        index_.visit(ray, 0.0, length + 1e-6, [&](std::uint32_t entry) {
+        index_.visit(ray, length + 1e-6, [&](std::uint32_t entry) {
             if (entry < examined) candidates.push_back(entry);
             return length + 1e-6;
         });
@@ -311,7 +311,7 @@ int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, Obstruct
     thread_local std::vector<FaceMet> met;
     met.clear();
     double reach = length + 1e-6;
-    index_.visit(ray, 0.0, reach, [&](std::uint32_t index) {
+    index_.visit(ray, reach, [&](std::uint32_t index) {
         FaceMet f{index, nullptr, 0, {}};
         if (index < obstructingCount) f.face = obstruction(index, ray, length, excludeA, excludeB, f.t);
         if (!f.face) return reach;
@@ -446,11 +446,11 @@ void Model::collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& fo
         return bound;
     };
     found.clear();
-    index_.visit(p.ray, 0.0, bound, collect);
+    index_.visit(p.ray, bound, collect);
     if (bound >= reach || tiesSettled(found, nearest, bound)) return;
     found.clear();
     nearest = 1e300;
-    index_.visit(p.ray, 0.0, reach, [&](std::uint32_t index) {
+    index_.visit(p.ray, reach, [&](std::uint32_t index) {
         collect(index);
         return reach;
     });
@@ -483,7 +483,7 @@ int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4]
 }
 
 void Model::buildIndex() {
-    std::vector<FaceIndex::Box> boxes(count());
+    std::vector<BoxTree::Box> boxes(count());
     for (std::uint32_t index = 0; index < count(); ++index) boxes[index] = {faceAt(index)->boxMin, faceAt(index)->boxMax};
     index_.build(boxes);
 }
@@ -496,7 +496,7 @@ void Model::indexReceivers() {
 #ifndef TOLVENO_LINEAR_SCAN
     // Below that the loop over every receiver costs less than the index.
     if (list.receiverCount() < 16) return;
-    std::vector<FaceIndex::Box> points(list.receiverCount(), {ORIGIN, ORIGIN});
+    std::vector<BoxTree::Box> points(list.receiverCount(), {ORIGIN, ORIGIN});
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
         if (const Microphone* m = list.at(static_cast<int>(i))) points[i - 1] = {m->axis.origin, m->axis.origin};
     receiverIndex_.build(points);

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "acoustics/PlacedSource.h"
-#include "model/FaceIndex.h"
+#include "model/BoxTree.h"
+#include "model/EmbreeIndex.h"
 #include "model/FaceList.h"
 #include "model/ObstructionList.h"
 #include "tracing/Pyramid.h"
@@ -84,6 +85,6 @@ private:
     void placeCabinet(const PlacedSource& source);
     void setDirectDelays();
 
-    FaceIndex index_;
-    FaceIndex receiverIndex_;
+    EmbreeIndex index_;
+    BoxTree receiverIndex_;
 };

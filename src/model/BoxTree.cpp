@@ -1,4 +1,4 @@
-#include "model/FaceIndex.h"
+#include "model/BoxTree.h"
 
 #include <algorithm>
 #include <limits>
@@ -32,7 +32,7 @@ double component(const Coord& c, int axis) { return axis == 0 ? c.x : axis == 1 
 struct Bounds {
     double lo[3] = {1e300, 1e300, 1e300};
     double hi[3] = {-1e300, -1e300, -1e300};
-    void add(const FaceIndex::Box& b) {
+    void add(const BoxTree::Box& b) {
         for (int a = 0; a < 3; ++a) {
             lo[a] = std::min(lo[a], component(b.lo, a));
             hi[a] = std::max(hi[a], component(b.hi, a));
@@ -58,14 +58,14 @@ struct Bounds {
 };
 }  // namespace
 
-void FaceIndex::clear() {
+void BoxTree::clear() {
     nodes_.clear();
     entries_.clear();
     entryCount_ = 0;
     built_ = false;
 }
 
-void FaceIndex::build(const std::vector<Box>& given) {
+void BoxTree::build(const std::vector<Box>& given) {
     clear();
     const auto n = static_cast<std::uint32_t>(given.size());
     entryCount_ = n;
@@ -101,7 +101,7 @@ int binOf(const Coord& centre, const Bounds& centres, int axis) {
 // The cheapest cut of the entries along axis between bins of their centres:
 // the children's areas times their entry counts, plus one box test (about an
 // eighth of an exact face test) for the node itself.
-void cheapestCut(const std::vector<FaceIndex::Box>& boxes, const std::vector<Coord>& centres,
+void cheapestCut(const std::vector<BoxTree::Box>& boxes, const std::vector<Coord>& centres,
                  const std::uint32_t* entries, std::uint32_t count, const Bounds& centreBounds, double area, int axis,
                  Cut& best) {
     Bounds binBounds[binCount];
@@ -138,7 +138,7 @@ void cheapestCut(const std::vector<FaceIndex::Box>& boxes, const std::vector<Coo
 // bins along the widest axis only, which leaves the floor and the ceiling of a
 // room in one node): each node is cut where the heuristic is least, or left a
 // leaf when no cut beats testing its entries.
-void FaceIndex::split(std::uint32_t index, std::vector<Box>& boxes, std::vector<Coord>& centres, std::uint32_t begin,
+void BoxTree::split(std::uint32_t index, std::vector<Box>& boxes, std::vector<Coord>& centres, std::uint32_t begin,
                       std::uint32_t end) {
     struct Pending {
         std::uint32_t node, begin, end;

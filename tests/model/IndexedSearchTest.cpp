@@ -158,9 +158,9 @@ BandEnergies through(const ObstructionAnswer& a) {
 }
 
 // Materials: 1 transmits nothing, 2 is a 10 dB panel.
-class FaceIndexTest : public TracingFixture {};
+class IndexedSearchTest : public TracingFixture {};
 
-TEST_F(FaceIndexTest, EverySearchAnswersAsTheScanOfEveryEntry) {
+TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
     for (double turn : {0.0, 0.3}) {
         Model model;
         std::istringstream in(roomText(turn));
@@ -200,7 +200,7 @@ TEST_F(FaceIndexTest, EverySearchAnswersAsTheScanOfEveryEntry) {
 // A face's trace can outlast a long chain of ties: Y, met 0.4 µm before the first of 300 parallel squares
 // 0.9 µm apart, joins the hit; each nearer, smaller square then stands for the one before it (coplanar
 // within the window), so Y stays the second face met although it lies 0.27 mm beyond the nearest square.
-TEST_F(FaceIndexTest, AChainOfTiesLongerThanTheReachIsFollowedToItsEnd) {
+TEST_F(IndexedSearchTest, AChainOfTiesLongerThanTheReachIsFollowedToItsEnd) {
     ModelText m{std::ostringstream{}, 0};
     m.out.precision(17);
     m.out << "EntityList\n";
