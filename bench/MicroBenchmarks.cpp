@@ -199,6 +199,7 @@ void BM_FindHit(benchmark::State& state) {
     state.counters["ns/face"] = benchmark::Counter(static_cast<double>(state.iterations()) * model.count(),
                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["met/call"] = static_cast<double>(hits) / static_cast<double>(state.iterations());
+    state.counters["index B/face"] = static_cast<double>(model.indexBytes()) / static_cast<double>(model.count());
 }
 BENCHMARK(BM_FindHit)->ArgsProduct({{100, 1000, 10000}, {0, 1}})->ArgNames({"faces", "tilted"});
 
