@@ -493,9 +493,11 @@ void Model::dropIndex() { index_.clear(); }
 void Model::indexReceivers() {
     MicrophoneList& list = microphones();
     receiverIndex_.clear();
+    receiversCulled_ = 0;
 #ifndef TOLVENO_LINEAR_SCAN
-    // Below that the loop over every receiver costs less than the index.
-    if (list.receiverCount() < 16) return;
+    receiversCulled_ = list.receiverCount();
+    // Below that a test of every receiver against a pyramid's cone costs less than the tree.
+    if (list.receiverCount() < 128) return;
     std::vector<BoxTree::Box> points(list.receiverCount(), {ORIGIN, ORIGIN});
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
         if (const Microphone* m = list.at(static_cast<int>(i))) points[i - 1] = {m->axis.origin, m->axis.origin};

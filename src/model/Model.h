@@ -58,7 +58,7 @@ public:
     void buildIndex();
     /// Drops the index: the searches scan every entry until it is built again.
     void dropIndex();
-    /// Builds the index of the receivers' positions, once their list is complete (from 16 receivers on).
+    /// Prepares the search for the receivers a pyramid may contain, once their list is complete.
     void indexReceivers();
     /// Bytes the spatial index holds.
     std::size_t indexBytes() const { return index_.bytes(); }
@@ -87,4 +87,6 @@ private:
 
     EmbreeIndex index_;
     BoxTree receiverIndex_;
+    // The receiver count when indexReceivers() was called (0: every receiver is served).
+    unsigned receiversCulled_ = 0;
 };

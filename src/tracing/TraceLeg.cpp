@@ -32,14 +32,15 @@ double edgeDistance(const Face& face, const Coord& point) {
 }
 }  // namespace
 
-// The receivers that may lie inside p, as candidates for the index of their
-// positions; false when the pyramid is too wide for the test to reject much.
+// The receivers that may lie inside p, highest number first; false when the
+// pyramid is too wide for the test to reject much.
 //
 // A receiver inside p is seen from the apex within the section's circle around
 // its centroid (the containment test checks that circle first), hence within
 // the cone around the centroid's direction whose half-angle has the sine
-// radius / |centroid|. A node's box is passed over when its bounding sphere lies
-// wholly outside that cone.
+// radius / |centroid|. Each receiver is tested against that cone; with many,
+// a tree of their positions first passes over the nodes whose bounding sphere
+// lies wholly outside it.
 bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const {
     const PyramidSection& s = p.section;
     const double length = static_cast<const Vector&>(s.centroid).modulus();
@@ -47,7 +48,17 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
     if (!(sine < 0.9)) return false;
     const double cosine = std::sqrt(1 - sine * sine);
     const Vector axis = (1 / length) * s.centroid;
+    const MicrophoneList& list = microphones();
     found.clear();
+    auto consider = [&](std::uint32_t entry) {
+        const Microphone* m = list.at(static_cast<int>(entry) + 1);
+        const Vector v = m ? m->axis.origin - p.apex : Vector();
+        if (!m || dot(v, axis) >= cosine * v.modulus() - 1e-9) found.push_back(entry);
+    };
+    if (!receiverIndex_.covers(list.receiverCount())) {
+        for (std::uint32_t entry = list.receiverCount(); entry-- > 0;) consider(entry);
+        return true;
+    }
     receiverIndex_.visitWhere(
         [&](const float* lo, const float* hi) {
             const Vector half(0.5 * (hi[0] - lo[0]), 0.5 * (hi[1] - lo[1]), 0.5 * (hi[2] - lo[2]));
@@ -57,7 +68,7 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
             const double sinPhi = r / d, cosPhi = std::sqrt(1 - sinPhi * sinPhi);
             return dot(v, axis) / d >= cosine * cosPhi - sine * sinPhi - 1e-9;
         },
-        [&](std::uint32_t entry) { found.push_back(entry); });
+        consider);
     // Receivers are served from the highest number down, as by the loop over them all.
     std::sort(found.begin(), found.end(), std::greater<>());
     return true;
@@ -122,7 +133,7 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     // Only receivers inside the pyramid are served, unless it scatters: then those
     // the index leaves out would be passed over anyway.
     thread_local std::vector<std::uint32_t> candidates;
-    const bool indexed = (p.order == 0 || !run.Diffusion) && receiverIndex_.covers(list.receiverCount()) &&
+    const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ == list.receiverCount() &&
                          receiversMaybeInside(p, candidates);
     const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
     for (unsigned k = 0; k < count; ++k) {

@@ -168,13 +168,14 @@ TEST_F(TracerTest, AMonopermeableFaceThePyramidPassesSpawnsAReflectionClone) {
 }
 
 // The index of the receivers' positions passes over only receivers that no leg would serve: 300 pyramids of
-// several widths through a closed 10 x 8 x 4 m room hold 40 receivers' responses exactly as the loop over all.
+// several widths through a closed 10 x 8 x 4 m room hold 160 receivers' responses (enough for the tree of their
+// positions) exactly as the loop over all.
 TEST_F(TracerTest, TheReceiversTheIndexPassesOverAreThoseNoLegServes) {
     std::ostringstream body;
     body << " Face 1 1 4 0 0 0 10 0 0 10 8 0 0 8 0\n Face 1 1 4 0 0 4 0 8 4 10 8 4 10 0 4\n"
             " Face 1 1 4 0 0 0 0 0 4 10 0 4 10 0 0\n Face 1 1 4 0 8 0 10 8 0 10 8 4 0 8 4\n"
             " Face 1 1 4 0 0 0 0 8 0 0 8 4 0 0 4\n Face 1 1 4 10 0 0 10 0 4 10 8 4 10 8 0\n";
-    for (int k = 0; k < 40; ++k) body << " Receiver " << 1 + k % 8 << ' ' << 1 + k / 8 * 1.5 << ' ' << 0.5 + k % 3 << " 0 0 1\n";
+    for (int k = 0; k < 160; ++k) body << " Receiver " << 1 + k % 8 << ' ' << 1 + k / 8 % 5 * 1.5 << ' ' << 0.5 + k / 40 << " 0 0 1\n";
     load(body.str());
     parameters.History = -1;  // to Time
     auto responses = [&] {
@@ -186,7 +187,7 @@ TEST_F(TracerTest, TheReceiversTheIndexPassesOverAreThoseNoLegServes) {
             trace(model);
         }
         std::vector<std::vector<std::pair<std::uint32_t, BandEnergies>>> all;
-        for (int i = 1; i <= 40; ++i) all.push_back(arrivals(i));
+        for (int i = 1; i <= 160; ++i) all.push_back(arrivals(i));
         return all;
     };
     const auto everyReceiver = responses();
