@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <istream>
+#include <limits>
 #include <numbers>
 #include <strings.h>
 
@@ -493,14 +494,18 @@ void Model::dropIndex() { index_.clear(); }
 void Model::indexReceivers() {
     MicrophoneList& list = microphones();
     receiverIndex_.clear();
-    receiversCulled_ = 0;
+    receiversCulled_ = false;
+    // An empty slot gets a position no cone contains: serving it does nothing anyway.
+    const double nowhere = std::numeric_limits<double>::quiet_NaN();
+    receiverPositions_.assign(list.receiverCount(), Coord(nowhere, nowhere, nowhere));
+    for (unsigned i = 1; i <= list.receiverCount(); ++i)
+        if (const Microphone* m = list.at(static_cast<int>(i))) receiverPositions_[i - 1] = m->axis.origin;
 #ifndef TOLVENO_LINEAR_SCAN
-    receiversCulled_ = list.receiverCount();
+    receiversCulled_ = true;
     // Below that a test of every receiver against a pyramid's cone costs less than the tree.
     if (list.receiverCount() < 128) return;
-    std::vector<BoxTree::Box> points(list.receiverCount(), {ORIGIN, ORIGIN});
-    for (unsigned i = 1; i <= list.receiverCount(); ++i)
-        if (const Microphone* m = list.at(static_cast<int>(i))) points[i - 1] = {m->axis.origin, m->axis.origin};
+    std::vector<BoxTree::Box> points;
+    for (const Coord& c : receiverPositions_) points.push_back(std::isnan(c.x) ? BoxTree::Box{ORIGIN, ORIGIN} : BoxTree::Box{c, c});
     receiverIndex_.build(points);
 #endif
 }

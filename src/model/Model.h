@@ -87,6 +87,8 @@ private:
 
     EmbreeIndex index_;
     BoxTree receiverIndex_;
-    // The receiver count when indexReceivers() was called (0: every receiver is served).
-    unsigned receiversCulled_ = 0;
+    // The receivers' positions when indexReceivers() was called, and whether those
+    // outside a pyramid's cone are passed over (not in a build for the linear scan).
+    std::vector<Coord> receiverPositions_;
+    bool receiversCulled_ = false;
 };

@@ -47,16 +47,18 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
     const double sine = s.radius / length * (1 + 1e-6) + 1e-9;
     if (!(sine < 0.9)) return false;
     const double cosine = std::sqrt(1 - sine * sine);
+    // Squared, so that each receiver costs no root: inside the cone means a
+    // non-negative dot product with dot² ≥ cos²·|v|²; the factor keeps rounding on the side of serving.
+    const double cosine2 = cosine * cosine * (1 - 1e-9);
     const Vector axis = (1 / length) * s.centroid;
-    const MicrophoneList& list = microphones();
     found.clear();
     auto consider = [&](std::uint32_t entry) {
-        const Microphone* m = list.at(static_cast<int>(entry) + 1);
-        const Vector v = m ? m->axis.origin - p.apex : Vector();
-        if (!m || dot(v, axis) >= cosine * v.modulus() - 1e-9) found.push_back(entry);
+        const Vector v = receiverPositions_[entry] - p.apex;
+        const double along = dot(v, axis), squared = v.squaredModulus();
+        if ((along >= 0 && along * along >= cosine2 * squared) || squared < 1e-18) found.push_back(entry);
     };
-    if (!receiverIndex_.covers(list.receiverCount())) {
-        for (std::uint32_t entry = list.receiverCount(); entry-- > 0;) consider(entry);
+    if (!receiverIndex_.covers(static_cast<std::uint32_t>(receiverPositions_.size()))) {
+        for (auto entry = static_cast<std::uint32_t>(receiverPositions_.size()); entry-- > 0;) consider(entry);
         return true;
     }
     receiverIndex_.visitWhere(
@@ -133,7 +135,8 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     // Only receivers inside the pyramid are served, unless it scatters: then those
     // the index leaves out would be passed over anyway.
     thread_local std::vector<std::uint32_t> candidates;
-    const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ == list.receiverCount() &&
+    const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ &&
+                         receiverPositions_.size() == list.receiverCount() &&
                          receiversMaybeInside(p, candidates);
     const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
     for (unsigned k = 0; k < count; ++k) {
