@@ -7,13 +7,13 @@
 namespace {
 constexpr std::uint32_t leafSize = 4;
 // Beyond this a node is cut even where the heuristic sees no gain (boxes nested
-// in one another, as parallel panels along one ray): the range then still prunes.
+// in one another): the test of the smaller nodes can still pass over some.
 constexpr std::uint32_t maxLeafSize = 8;
 constexpr int binCount = 16;
 constexpr int maxDepth = 60;
 
-// Widens a box so that a ray computed in double precision cannot pass a face's
-// point just outside it: 1 µm, and one part in 10^9 of the coordinate for far-away
+// Widens a box so that a test computed in double precision cannot pass over a
+// point on its edge: 1 µm, and one part in 10^9 of the coordinate for far-away
 // models. A wider box only costs an exact test that answers "no".
 double padOf(double v) { return 1e-6 + 1e-9 * std::fabs(v); }
 
@@ -100,7 +100,7 @@ int binOf(const Coord& centre, const Bounds& centres, int axis) {
 
 // The cheapest cut of the entries along axis between bins of their centres:
 // the children's areas times their entry counts, plus one box test (about an
-// eighth of an exact face test) for the node itself.
+// eighth of the test of an entry) for the node itself.
 void cheapestCut(const std::vector<BoxTree::Box>& boxes, const std::vector<Coord>& centres,
                  const std::uint32_t* entries, std::uint32_t count, const Bounds& centreBounds, double area, int axis,
                  Cut& best) {

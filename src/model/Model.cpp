@@ -261,32 +261,26 @@ int Model::findObstructions(const Coord& from, const Coord& to, bool allFaces, O
     const double length = distance(from, to);
     if (length < 1e-6) return 0;
     const Line ray(to, Versor(from - to));
-    // The answer depends on the order in which faces are met (ties in the list,
-    // the early answers below), so the index only narrows the entries down and
-    // they are then taken in the scan's order.
-    const std::uint32_t* order = nullptr;
-    std::uint32_t considered = examined;
-    if (index_.covers(count())) {
-        thread_local std::vector<std::uint32_t> candidates;
-        candidates.clear();
-        index_.visit(ray, length + 1e-6, [&](std::uint32_t entry) {
-            if (entry < examined) candidates.push_back(entry);
-            return length + 1e-6;
-        });
-        std::sort(candidates.begin(), candidates.end());
-        order = candidates.data();
-        considered = static_cast<std::uint32_t>(candidates.size());
-    }
-    for (std::uint32_t k = 0; k < considered; ++k) {
-        const std::uint32_t index = order ? order[k] : k;
-        double t = 0;
-        Face* hit = obstruction(index, ray, length, excludeA, excludeB, t);
-        if (!hit) continue;
+    // Inserts a face crossed; with allFaces answers -1 or the count when the
+    // search may stop there, 0 to go on. The answer depends on the order of the
+    // faces (ties in the list, these early answers): they come in entry order.
+    auto insert = [&](std::uint32_t index, Face* hit, double t) {
         list.insert(hit, t);
-        if (allFaces) {
-            if (index >= obstructingCount) return -1;
-            if (list.count > 1) return static_cast<int>(list.count);
-        }
+        if (!allFaces) return 0;
+        if (index >= obstructingCount) return -1;
+        return list.count > 1 ? static_cast<int>(list.count) : 0;
+    };
+    if (index_.covers(count())) {
+        thread_local std::vector<FaceMet> met;
+        collectObstructions(ray, length, examined, excludeA, excludeB, false, met);
+        for (const FaceMet& f : met)
+            if (const int stop = insert(f.index, f.face, f.t)) return stop;
+        return static_cast<int>(list.count);
+    }
+    for (std::uint32_t index = 0; index < examined; ++index) {
+        double t = 0;
+        if (Face* hit = obstruction(index, ray, length, excludeA, excludeB, t))
+            if (const int stop = insert(index, hit, t)) return stop;
     }
     return static_cast<int>(list.count);
 }
@@ -297,10 +291,29 @@ bool isOpaque(const Face& face) {
         if (loss < MaterialLibrary::noTransmission) return false;
     return true;
 }
+
+bool inEntryOrder(const Model::FaceMet& a, const Model::FaceMet& b) { return a.index < b.index; }
 }  // namespace
 
-// The faces beyond an opaque one are not looked for: front to back, the search
-// narrows to it. Every face nearer than it is still found and inserted in entry
+// The faces among the first `examined` entries that block ray up to length,
+// found through the index and put in entry order. With stopAtOpaque the search
+// narrows, front to back, to the nearest face that transmits nothing.
+void Model::collectObstructions(const Line& ray, double length, std::uint32_t examined, const Face* excludeA,
+                                const Face* excludeB, bool stopAtOpaque, std::vector<FaceMet>& met) const {
+    met.clear();
+    double reach = length + 1e-6;
+    index_.visit(ray, reach, [&](std::uint32_t index) {
+        FaceMet f{index, nullptr, 0, {}};
+        if (index < examined) f.face = obstruction(index, ray, length, excludeA, excludeB, f.t);
+        if (!f.face) return reach;
+        met.push_back(f);
+        if (stopAtOpaque && isOpaque(*f.face)) reach = std::min(reach, f.t + 1e-6);
+        return reach;
+    });
+    std::sort(met.begin(), met.end(), inEntryOrder);
+}
+
+// Every face nearer than the opaque one is still found and inserted in entry
 // order, so the list's nearest 64 are those of the whole search whenever the
 // opaque face falls out of them, and otherwise the list holds it.
 int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, ObstructionList& list, const Face* excludeA,
@@ -308,19 +321,8 @@ int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, Obstruct
     const double length = distance(from, to);
     if (!index_.covers(count()) || obstructingCount == 0 || length < 1e-6)
         return findObstructions(from, to, false, list, excludeA, excludeB);
-    const Line ray(to, Versor(from - to));
     thread_local std::vector<FaceMet> met;
-    met.clear();
-    double reach = length + 1e-6;
-    index_.visit(ray, reach, [&](std::uint32_t index) {
-        FaceMet f{index, nullptr, 0, {}};
-        if (index < obstructingCount) f.face = obstruction(index, ray, length, excludeA, excludeB, f.t);
-        if (!f.face) return reach;
-        met.push_back(f);
-        if (isOpaque(*f.face)) reach = std::min(reach, f.t + 1e-6);
-        return reach;
-    });
-    std::sort(met.begin(), met.end(), [](const FaceMet& a, const FaceMet& b) { return a.index < b.index; });
+    collectObstructions(Line(to, Versor(from - to)), length, obstructingCount, excludeA, excludeB, true, met);
     for (const FaceMet& f : met) list.insert(f.face, f.t);
     return static_cast<int>(list.count);
 }
@@ -463,7 +465,7 @@ int Model::findHit(Pyramid& p, Coord& hitPoint, double& distance, Face* faces[4]
     if (index_.covers(count())) {
         thread_local std::vector<FaceMet> found;
         collectHits(p, distance, found);
-        std::sort(found.begin(), found.end(), [](const FaceMet& a, const FaceMet& b) { return a.index < b.index; });
+        std::sort(found.begin(), found.end(), inEntryOrder);
         for (const FaceMet& f : found) settler.settle(f.face, f.t, f.point);
     } else {
         for (std::uint32_t index = 0; index < count(); ++index) {

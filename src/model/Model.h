@@ -77,6 +77,8 @@ private:
     Face* obstruction(std::uint32_t index, const Line& ray, double length, const Face* excludeA,
                       const Face* excludeB, double& t) const;
     void collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const;
+    void collectObstructions(const Line& ray, double length, std::uint32_t examined, const Face* excludeA,
+                             const Face* excludeB, bool stopAtOpaque, std::vector<FaceMet>& met) const;
     bool receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const;
     void serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const;
 

@@ -258,11 +258,6 @@ void writeMicrophones(std::ostream& out) {
     out << "[End]\n";
 }
 
-void writeMicrophone(std::ostream& out, const Microphone& microphone) {
-    if (microphone.response.earliestDirectDelay == 0) showWarning("Direct wave = 0");
-    writeMicrophoneBlock(out, microphone);
-}
-
 namespace {
 void writeMicrophoneBlock(std::ostream& out, const Microphone& microphone) {
     const ImpulseResponse& response = microphone.response;

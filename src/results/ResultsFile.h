@@ -53,5 +53,3 @@ void writeVersion(std::ostream& out);
 void writeParameters(std::ostream& out);
 /// Sets the precision 15, writes [Parameters], a section for every microphone of the list, then "[End]".
 void writeMicrophones(std::ostream& out);
-/// Writes one microphone block (position to the last impulse-response row, then an empty line) with the stream's precision.
-void writeMicrophone(std::ostream& out, const Microphone& microphone);
