@@ -1,6 +1,5 @@
 #pragma once
 #include <array>
-#include <mutex>
 
 #include "acoustics/Bands.h"
 #include "acoustics/ImpulseResponse.h"
@@ -23,11 +22,7 @@ struct Microphone {
     std::array<float, 4 * bandCount> lateral{};
 
     /// Records an arrival (order 0: the direct wave) travelling along direction at time;
-    /// false when the response refused it. Safe to call from several threads at once.
+    /// false when the response refused it. One thread at a time: the tracer's threads add
+    /// through the pyramids' logs, committed in turn.
     bool addArrival(const BandEnergies& energies, unsigned order, const Vector& direction, double time);
-
-private:
-    // One lock per microphone: threads adding to different receivers never
-    // wait for each other (one lock for all made two threads 7 times slower).
-    std::mutex lock_;
 };

@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "model/EntityIo.h"
 #include "model/Wall.h"
 #include "run/RunParameters.h"
 
@@ -35,7 +36,7 @@ void Face::read(std::istream& in) {
     vertexCount = count;
     std::vector<Coord> points(count);
     for (Coord& p : points) {
-        in >> p.x >> p.y >> p.z;
+        readPoint(in, p);
         if (!in) break;
     }
     setVertices(points.data(), static_cast<std::uint32_t>(points.size()));

@@ -49,14 +49,14 @@ std::string record(const Pyramid& p, unsigned microphone, unsigned sourceNumber,
     return line;
 }
 
-bool save(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time) {
+bool format(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time, std::string& text) {
     if (p.order > parameters.HitLevel || !file) return false;
-    const std::string line = record(p, microphone, source + 1, energy, time);
-#pragma omp critical(hitsFileLock)
-    {
-        std::fputs(line.c_str(), file);
-        std::fputc('\n', file);
-    }
+    text += record(p, microphone, source + 1, energy, time);
+    text += '\n';
     return true;
+}
+
+void write(std::string_view records) {
+    if (file) std::fwrite(records.data(), 1, records.size(), file);
 }
 }  // namespace HitsFile

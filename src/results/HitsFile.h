@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "acoustics/Bands.h"
 
@@ -8,7 +9,8 @@ struct Pyramid;
 /// The hits file of a run: one line per arrival taken by a receiver from a
 /// pyramid of order up to HitLevel, with the reflections that led to it.
 ///
-/// Records come from the worker threads; each is written whole under the hits-file lock.
+/// Records are formatted while tracing and written when the pyramid's log is
+/// committed (tracing/PyramidLog.h), one thread at a time.
 namespace HitsFile {
 /// Opens the hits file of source i: replaced for the first source or with SaveAll, appended to otherwise.
 /// A file that cannot be created ends the program with "Can't create %s".
@@ -17,8 +19,10 @@ void open(unsigned sourceIndex);
 void close();
 /// True while a hits file is open.
 bool isOpen();
-/// Writes the record of an arrival; false (nothing written) above HitLevel or with no file open.
-bool save(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time);
+/// Appends the record of an arrival and a line feed to text; false (nothing appended) above HitLevel or with no file open.
+bool format(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time, std::string& text);
+/// Writes formatted records to the open file.
+void write(std::string_view records);
 /// The text of one record, without its line feed.
 std::string record(const Pyramid& p, unsigned microphone, unsigned sourceNumber, const BandEnergies& energy,
                    double time);

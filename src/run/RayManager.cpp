@@ -9,15 +9,14 @@
 #include "results/HitsFile.h"
 #include "results/ResultsFile.h"
 #include "results/SafeFile.h"
+#include "run/OrderedCommits.h"
 #include "run/RunParameters.h"
 #include "tracing/PyramidGenerator.h"
+#include "tracing/PyramidLog.h"
 #include "tracing/PyramidTracer.h"
 #include "tracing/section/SectionDrawing.h"
 #include "ui/DialogTemplate.h"
 #include "ui/Messages.h"
-
-namespace {
-}
 
 std::uint16_t threadCount(std::uint16_t requested, int processors) {
     if (requested >= 1 && requested < processors) return requested;
@@ -100,7 +99,7 @@ bool RayManager::outputsWritable(std::uint32_t pyramids) {
     return true;
 }
 
-void RayManager::tracePyramid(Pyramid& p) { PyramidTracer(model, statistics).trace(p); }
+void RayManager::tracePyramid(Pyramid& p, PyramidLog& log) { PyramidTracer(model, log).trace(p); }
 
 bool RayManager::run() {
     const std::uint32_t pyramids = PyramidGenerator::pyramidCount(parameters.Level);
@@ -191,13 +190,15 @@ void RayManager::setDirectDelays(const PlacedSource& source) {
     }
 }
 
-// One thread: each pyramid traced in place, in the generator's order, the
-// monitor asked after each whether the user cancelled. Answers true if so.
+// One thread: each pyramid traced in place and committed, in the generator's
+// order, the monitor asked after each whether the user cancelled. Answers true if so.
 bool RayManager::traceInOrder(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
+    PyramidLog log;
     while (generator.count() > 0) {
         const PyramidSeed& seed = generator.next();
         Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
-        tracePyramid(p);
+        tracePyramid(p, log);
+        log.commit(statistics);
         ++done;
         if (monitor.update(done, statistics.escapedCount, statistics.edgeHitCount)) return true;
     }
@@ -207,42 +208,43 @@ bool RayManager::traceInOrder(PyramidGenerator& generator, const PlacedSource& s
 // Several threads in one parallel region, handed the pyramids one at a time in
 // the generator's order (a region per batch of 16 cost a fork, a join and a
 // spin-wait each time: on a busy machine two threads were slower than one).
-// The first thread also keeps the monitor; a cancel stops the handing out, the
-// pyramids in progress finish, so the pyramids done are always the first ones.
+// Their logs are committed in that order, so the results equal one thread's
+// bit for bit. The first thread also keeps the monitor; a cancel stops the
+// handing out, the pyramids in progress finish and are committed, so the
+// pyramids done are always the first ones.
 bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
     bool stop = false;
-    std::uint32_t finished = 0, shown = 0;
+    std::uint32_t handedOut = 0, shown = 0;
+    OrderedCommits commits(statistics);
 #pragma omp parallel
     {
+        PyramidLog log;
         for (;;) {
             PyramidSeed seed;
+            std::uint32_t k = 0;
             bool taken = false;
 #pragma omp critical(generatorLock)
             if (!stop && generator.count() > 0) {
                 seed = generator.next();
+                k = handedOut++;
                 taken = true;
             }
             if (!taken) break;
             Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
-            tracePyramid(p);
-            std::uint32_t now;
-#pragma omp atomic capture
-            now = ++finished;
+            tracePyramid(p, log);
+            commits.offer(k, log);
+            if (omp_get_thread_num() != 0) continue;
+            std::uint32_t now, escaped, edges;
+            commits.progress(now, escaped, edges);
             // The monitor looks at every eighth count only.
-            if (omp_get_thread_num() != 0 || now - now % 8 == shown) continue;
+            if (now - now % 8 == shown) continue;
             shown = now - now % 8;
-            std::uint32_t escaped, edges;
-#pragma omp critical(escapeLock)
-            {
-                escaped = statistics.escapedCount;
-                edges = statistics.edgeHitCount;
-            }
             if (!monitor.update(shown, escaped, edges)) continue;
 #pragma omp critical(generatorLock)
             stop = true;
         }
     }
-    done = finished;
+    done = handedOut;
     return stop || monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
 }
 

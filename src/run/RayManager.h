@@ -9,6 +9,7 @@
 #include "ui/RunMonitor.h"
 
 class PyramidGenerator;
+class PyramidLog;
 
 /// The tracing manager: prepares a run (log, status box, threads, model,
 /// materials), runs it source by source and writes the results.
@@ -24,8 +25,8 @@ public:
 
     /// Traces every source and writes the results when due; answers true.
     bool run();
-    /// Traces one pyramid and its clones (called from the worker threads).
-    void tracePyramid(Pyramid& p);
+    /// Traces one pyramid and its clones into log (called from the worker threads).
+    void tracePyramid(Pyramid& p, PyramidLog& log);
     /// Writes the results of source i (or of all sources so far) with the statistics of the run.
     void writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation, double meanHistory,
                       std::uint32_t cancelledAfter = 0);

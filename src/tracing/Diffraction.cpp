@@ -6,10 +6,10 @@
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
 #include "model/Wall.h"
-#include "results/HitsFile.h"
 #include "run/RunParameters.h"
 #include "tracing/EdgeWedge.h"
 #include "tracing/Pyramid.h"
+#include "tracing/PyramidLog.h"
 #include "tracing/section/SectionDiffraction.h"
 
 namespace {
@@ -214,15 +214,16 @@ bool recordDiffractedPath(Pyramid& p, unsigned microphone, const BandEnergies& e
     for (int k = 0; k < bandCount; ++k) weighted += aWeighting()[k] * attenuated[k];
     // Arrivals too weak to matter are not recorded: the threshold is in the source's energy units.
     if (weighted < 1.0) return false;
-    const bool taken = target->addArrival(attenuated, static_cast<unsigned>(p.order + 1), p.ray.direction(),
-                                          length / parameters.SoundSpeed);
-    if (taken && p.order <= parameters.HitLevel) {
-        const std::uint32_t kept = p.historyCount;
+    // The path's edges join the history for its hits-file record only.
+    const bool withHits = p.order <= parameters.HitLevel;
+    const std::uint32_t kept = p.historyCount;
+    if (withHits)
         for (int i = 0; i < pointCount; ++i) p.record(faceNumbers[i], points[i]);
-        HitsFile::save(p, microphone, attenuated, length / parameters.SoundSpeed);
-        p.historyCount = kept;
-    }
-    return taken;
+    recordArrival(p, *target, microphone, attenuated, static_cast<unsigned>(p.order + 1),
+                  length / parameters.SoundSpeed, withHits);
+    p.historyCount = kept;
+    // A response takes every arrival of order 1 or more: only a second direct wave is refused.
+    return true;
 }
 
 bool diffract(const Model& model, Pyramid& p, unsigned microphone, const ObstructionList& obstructions,

@@ -7,6 +7,7 @@
 #include "tracing/PyramidSeed.h"
 
 class Face;
+class PyramidLog;
 
 /// One reflection of a pyramid's history: the face's number and the hit point.
 struct HistoryEntry {
@@ -51,4 +52,6 @@ struct Pyramid {
     Face* lastFace = nullptr;
     std::array<HistoryEntry, historyCapacity> history{};
     std::uint32_t historyCount = 0;
+    /// Where its arrivals go until committed (its clones share it); none: they are delivered at once.
+    PyramidLog* log = nullptr;
 };

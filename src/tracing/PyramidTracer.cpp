@@ -6,14 +6,15 @@
 #include "model/Model.h"
 #include "run/RunParameters.h"
 #include "tracing/EnergyModel.h"
-#include "tracing/TraceStatistics.h"
+#include "tracing/PyramidLog.h"
 
 void PyramidTracer::trace(Pyramid& p) {
+    p.log = &log_;
     queue_[0] = &p;
     for (Pyramid* q = &p; q;) {
         while (step(*q)) {
         }
-        statistics_.finished(*q);
+        log_.finished(*q);
         clones_[readIndex_].reset();
         queue_[readIndex_] = nullptr;
         readIndex_ = (readIndex_ + 1) % queueSize;
@@ -28,15 +29,15 @@ bool PyramidTracer::step(Pyramid& q) {
     Face* monopermeable = nullptr;
     const int n = model_.traceLeg(q, monopermeable);
     if (n == 0) {
-        statistics_.escaped(q.ray);
+        log_.escaped(q.ray);
         return false;
     }
-    if (n > 1) statistics_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
+    if (n > 1) log_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
     const bool over = run.History < 0 ? q.pathLength / run.SoundSpeed >= run.Time : q.order - 1 >= run.History;
     if (over) return false;
     // Four legs adding up to a centimetre: the pyramid is trapped in a corner.
     if (stuck(q.lastLeg)) {
-        statistics_.edgeHit(1, q.ray.origin);
+        log_.edgeHit(1, q.ray.origin);
         return false;
     }
     if (cloning) makeClone(q, monopermeable, savedEnergy);

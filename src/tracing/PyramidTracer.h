@@ -7,18 +7,18 @@
 
 class Model;
 class Face;
-struct TraceStatistics;
+class PyramidLog;
 
 /// Follows one pyramid through the model, and the clones it spawns, until
 /// each escapes, runs out of time or reflections, or gets stuck.
 ///
 /// One tracer per call: its clone queue and recent legs are the calling
-/// thread's own; shared sums go through TraceStatistics' locks.
+/// thread's own; everything the pyramid gives the run goes to its log.
 class PyramidTracer {
 public:
-    PyramidTracer(const Model& model, TraceStatistics& statistics) : model_(model), statistics_(statistics) {}
+    PyramidTracer(const Model& model, PyramidLog& log) : model_(model), log_(log) {}
 
-    /// Traces p (left in its final state, still the caller's) and then its clones, first in first out.
+    /// Traces p (left in its final state, still the caller's) and then its clones, first in first out, into the log.
     void trace(Pyramid& p);
 
 private:
@@ -30,7 +30,7 @@ private:
 
     static constexpr int queueSize = 16;
     const Model& model_;
-    TraceStatistics& statistics_;
+    PyramidLog& log_;
     std::array<Pyramid*, queueSize> queue_{};
     std::array<std::unique_ptr<Pyramid>, queueSize> clones_{};
     int writeIndex_ = 1;

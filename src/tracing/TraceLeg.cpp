@@ -6,10 +6,10 @@
 
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
-#include "results/HitsFile.h"
 #include "run/RunParameters.h"
 #include "tracing/Diffraction.h"
 #include "tracing/EnergyModel.h"
+#include "tracing/PyramidLog.h"
 
 namespace {
 int side(const Plane& plane, const Coord& q) {
@@ -105,9 +105,7 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
     if (passed && side(passed->plane, legStart) != side(passed->plane, receiver))
         applyMonopermeable(energy, passed->material);
     if (k == 0) {
-        if (microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time) &&
-            (inside || run.SaveDiffuseHits))
-            HitsFile::save(p, i, energy, time);
+        recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, inside || run.SaveDiffuseHits);
         return;
     }
     if (inside && ((k <= 2 && run.Diffraction != 0) || (k >= 3 && run.Diffraction > 2)))
@@ -117,8 +115,7 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
         applyObstruction(energy, obstructions.entries[j].face->material);
         through = anyAbove0(energy);
     }
-    if (through && microphone->addArrival(energy, static_cast<unsigned>(p.order), p.ray.direction(), time))
-        HitsFile::save(p, i, energy, time);
+    if (through) recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, true);
 }
 
 int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {

@@ -1,7 +1,5 @@
 #include "tracing/TraceStatistics.h"
 
-#include "tracing/Pyramid.h"
-
 namespace {
 void writeRay(std::ostream& out, const Coord& point, const Vector& direction) {
     out << " Ray " << point.x << ' ' << point.y << ' ' << point.z << ' ' << direction.x << ' ' << direction.y << ' '
@@ -10,28 +8,19 @@ void writeRay(std::ostream& out, const Coord& point, const Vector& direction) {
 }  // namespace
 
 void TraceStatistics::escaped(const Line& ray) {
-#pragma omp critical(escapeLock)
-    {
-        ++escapedCount;
-        if (escapedRays) writeRay(*escapedRays, ray.origin, ray.direction());
-    }
+    ++escapedCount;
+    if (escapedRays) writeRay(*escapedRays, ray.origin, ray.direction());
 }
 
 void TraceStatistics::edgeHit(std::uint32_t extraFaces, const Coord& legStart) {
-#pragma omp critical(escapeLock)
-    {
-        edgeHitCount += extraFaces;
-        if (escapedRays) writeRay(*escapedRays, legStart, Vector(0, 0, 0));
-    }
+    edgeHitCount += extraFaces;
+    if (escapedRays) writeRay(*escapedRays, legStart, Vector(0, 0, 0));
 }
 
-void TraceStatistics::finished(const Pyramid& p) {
-#pragma omp critical(statisticsLock)
-    {
-        reflectionCount += p.order;
-        pathSum += p.pathLength;
-        pathSquareSum += p.pathLengthSquares;
-    }
+void TraceStatistics::finished(std::int32_t order, double length, double squares) {
+    reflectionCount += order;
+    pathSum += length;
+    pathSquareSum += squares;
 }
 
 void TraceStatistics::clearSums() {

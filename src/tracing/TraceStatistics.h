@@ -4,13 +4,11 @@
 
 #include "geometry/Line.h"
 
-struct Pyramid;
-
 /// What the tracing of a source adds up over its pyramids: path sums, escapes
 /// and edge hits, and the escaped-rays file while it is open.
 ///
-/// Worker threads update it only through these functions, each under its
-/// named lock (the escape lock and the statistics lock, never nested).
+/// Updated only by the commits of pyramids' logs, one thread at a time
+/// (tracing/PyramidLog.h), in the order the pyramids were generated.
 struct TraceStatistics {
     double pathSum = 0;
     double pathSquareSum = 0;
@@ -24,8 +22,8 @@ struct TraceStatistics {
     void escaped(const Line& ray);
     /// A central ray met extra faces at the same distance (an edge or corner), or a pyramid got stuck (extra 1).
     void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
-    /// Adds a finished pyramid's path to the sums.
-    void finished(const Pyramid& p);
+    /// Adds a finished path of a pyramid or clone to the sums: its reflections, length and sum of squared legs.
+    void finished(std::int32_t order, double length, double squares);
     /// Clears the path sums.
     void clearSums();
 };

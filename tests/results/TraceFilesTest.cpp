@@ -27,14 +27,18 @@ TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
     Pyramid reflected = pyramidOfOrder(2);
     reflected.record(17, Coord(1, 2.5, 3));
     reflected.record(4, Coord(-1, 0, 0.125));
+    std::string records;
     HitsFile::open(0);
-    EXPECT_TRUE(HitsFile::save(reflected, 3, energy, 0.0125));
-    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(3), 1, energy, 0.2));
+    EXPECT_TRUE(HitsFile::format(reflected, 3, energy, 0.0125, records));
+    EXPECT_FALSE(HitsFile::format(pyramidOfOrder(3), 1, energy, 0.2, records));
+    HitsFile::write(records);
     HitsFile::close();
-    EXPECT_FALSE(HitsFile::save(pyramidOfOrder(0), 1, energy, 0.3)) << "no file open";
+    EXPECT_FALSE(HitsFile::format(pyramidOfOrder(0), 1, energy, 0.3, records)) << "no file open";
     // A later source appends (numbered from 1) when the results accumulate; the first source of a run replaces.
     HitsFile::open(11);
-    HitsFile::save(pyramidOfOrder(0), 1234, BandEnergies{}, 0.5);
+    records.clear();
+    HitsFile::format(pyramidOfOrder(0), 1234, BandEnergies{}, 0.5, records);
+    HitsFile::write(records);
     HitsFile::close();
     EXPECT_EQ(readFile("room.@__"), "   3,  1,0.0125,0.5,1,1.5,2,2.5,3,3.5,4,4.5,5,2,17,1,2.5,3,4,-1,0,0.125\n"
                                     "1234, 12,0.5,0,0,0,0,0,0,0,0,0,0,0\n");

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Traces the example room on two threads with everything that writes shared
 # state switched on (diffusion, clones, randomised reflection, hits and
-# escaped-rays files, diffraction) under ThreadSanitizer; the named locks must
-# be the only shared writes. Archer tells ThreadSanitizer how OpenMP synchronises.
+# escaped-rays files, diffraction) under ThreadSanitizer; the handing out of
+# pyramids and the ordered commits of their logs must be the only shared writes. Archer tells ThreadSanitizer how OpenMP synchronises.
 #   tests/run/thread-sanitizer.sh path/to/tolveno-built-with-thread-sanitizer
 set -euo pipefail
 binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")

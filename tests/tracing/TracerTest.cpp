@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "support/TracingFixture.h"
+#include "tracing/PyramidLog.h"
 #include "tracing/PyramidTracer.h"
 
 // One leg of a pyramid (the receivers it serves, with what energy and when, and its advance to its hit), and the trace
@@ -13,7 +14,9 @@ class TracerTest : public TracingFixture {
 protected:
     TraceStatistics trace(const Model& in) {
         TraceStatistics statistics;
-        PyramidTracer(in, statistics).trace(p);
+        PyramidLog log;
+        PyramidTracer(in, log).trace(p);
+        log.commit(statistics);
         return statistics;
     }
     Pyramid p = aimed(Coord(0, 0, 0), Vector(1, 0, 0));

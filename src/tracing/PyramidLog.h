@@ -1,0 +1,64 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "acoustics/Bands.h"
+#include "geometry/Line.h"
+
+struct Microphone;
+struct Pyramid;
+struct TraceStatistics;
+
+/// What one pyramid and its clones give the run (arrivals with their hits-file
+/// records, escapes, edge hits, finished paths), kept until it is committed.
+///
+/// Threads trace pyramids in any order but commit their logs in the
+/// generator's order, so every sum is formed in the order one thread forms it:
+/// the results of any number of threads equal the one-thread results bit for
+/// bit, and a second direct wave is refused the same way every time.
+class PyramidLog {
+public:
+    /// Keeps an arrival at a microphone for the commit.
+    void arrival(Microphone& microphone, const BandEnergies& energy, unsigned order, const Vector& direction,
+                 double time);
+    /// Keeps the hits-file record of p's last arrival (at receiver number microphone), written if the response takes it.
+    void hits(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time);
+    /// Keeps an escape along ray.
+    void escaped(const Line& ray);
+    /// Keeps an edge hit of extraFaces extra faces at a leg start.
+    void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
+    /// Keeps a finished path (the pyramid's or a clone's).
+    void finished(const Pyramid& p);
+    /// Hands everything kept to the microphones, the hits file and statistics, in the order kept; leaves the log empty.
+    /// One thread at a time.
+    void commit(TraceStatistics& statistics);
+
+private:
+    struct Arrival {
+        Microphone* microphone;
+        BandEnergies energy;
+        Vector direction;
+        double time;
+        unsigned order;
+        std::uint32_t hitsEnd;  // its record in hits_ runs from the previous arrival's end to here
+    };
+    struct Mark {
+        Line ray;                 // of an escape; of an edge hit, only the origin: the leg start
+        std::uint32_t extraFaces;  // 0 for an escape
+    };
+    struct Path {
+        std::int32_t order;
+        double length;
+        double squares;
+    };
+    std::vector<Arrival> arrivals_;
+    std::string hits_;
+    std::vector<Mark> marks_;
+    std::vector<Path> paths_;
+};
+
+/// Keeps an arrival of p at receiver number microphone in p's log, with its hits-file record when withHits;
+/// a pyramid without a log (traced alone, one leg at a time) delivers it at once.
+void recordArrival(Pyramid& p, Microphone& target, unsigned microphone, const BandEnergies& energy, unsigned order,
+                   double time, bool withHits);

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "foundation/NumberReader.h"
+
+namespace {
+struct Outcome {
+    std::uint64_t bits;
+    std::ios::iostate state;
+    std::string rest;
+    bool operator==(const Outcome&) const = default;
+};
+
+// Two numbers in a row, so that a failure's effect on the next one shows too.
+template <typename Read>
+Outcome readTwice(const std::string& text, Read read) {
+    std::istringstream in(text);
+    double first = -7, second = -7;
+    read(in, first);
+    read(in, second);
+    const std::ios::iostate state = in.rdstate();
+    in.clear();
+    const std::string rest{std::istreambuf_iterator<char>(in), {}};
+    return {std::bit_cast<std::uint64_t>(first) ^ std::rotl(std::bit_cast<std::uint64_t>(second), 1), state, rest};
+}
+
+Outcome byStream(const std::string& text) {
+    return readTwice(text, [](std::istream& in, double& x) { in >> x; });
+}
+Outcome byReader(const std::string& text) {
+    return readTwice(text, [](std::istream& in, double& x) { readNumber(in, x); });
+}
+}  // namespace
+
+TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
+    const char* rows[] = {"1 2",        "  -3.25\n4e2",  "+5 .5",       "0.1 0.2",        "007 -000",
+                          "1e 2",       "1e+ 2",         "1E-3x 4",     "- 1",            "+ 1",
+                          ". 5",        "-.e5 1",        "5. 6",        "1.2.3 4",        "12e3e4 5",
+                          "1e400 2",    "-1e400 2",      "1e-400 2",    "4.9e-324 2",     "2.2250738585072011e-308 0",
+                          "inf 1",      "nan 1",         "0x10 1",      "1,5 2",          "",
+                          "   ",        "3",             "3e",          "-",              "9007199254740993 1",
+                          "0.1e0001 1", "123456789012345678901234567890.5e-10 2"};
+    for (const char* text : rows) EXPECT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
+}
+
+TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
+    std::mt19937 random(20261206);
+    const std::string alphabet = "0123456789012345.eE+-- \n0x";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(1 + random() % 14, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        ASSERT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
+    }
+}
