@@ -1,0 +1,99 @@
+#include "model/MeshOrientation.h"
+
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
+
+namespace {
+using EdgeMap = std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>;
+
+std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
+    return (static_cast<std::uint64_t>(std::min(a, b)) << 32) | std::max(a, b);
+}
+
+// Every undirected edge with the polygons that have it, in polygon order.
+EdgeMap mapEdges(const CadMesh& mesh) {
+    EdgeMap edges;
+    for (std::uint32_t p = 0; p < mesh.polygons.size(); ++p) {
+        const std::vector<std::uint32_t>& c = mesh.polygons[p].corners;
+        for (std::size_t i = 0; i < c.size(); ++i) edges[edgeKey(c[i], c[(i + 1) % c.size()])].push_back(p);
+    }
+    return edges;
+}
+
+bool runsFrom(const CadPolygon& polygon, std::uint32_t a, std::uint32_t b) {
+    const std::vector<std::uint32_t>& c = polygon.corners;
+    for (std::size_t i = 0; i < c.size(); ++i)
+        if (c[i] == a && c[(i + 1) % c.size()] == b) return true;
+    return false;
+}
+
+// Reverses the corner order but keeps the first corner first.
+void reverse(CadPolygon& polygon) { std::reverse(polygon.corners.begin() + 1, polygon.corners.end()); }
+
+// Six times the volume the polygons enclose: positive when their normals point outward.
+double signedVolume(const CadMesh& mesh, const std::vector<std::uint32_t>& shell) {
+    double sum = 0;
+    for (std::uint32_t p : shell) {
+        const std::vector<std::uint32_t>& c = mesh.polygons[p].corners;
+        const Coord& origin = mesh.vertices[c[0]];
+        for (std::size_t i = 1; i + 1 < c.size(); ++i)
+            sum += dot(origin, cross(mesh.vertices[c[i]], mesh.vertices[c[i + 1]]));
+    }
+    return sum;
+}
+
+bool isClosed(const CadMesh& mesh, const EdgeMap& edges, const std::vector<std::uint32_t>& shell) {
+    for (std::uint32_t p : shell) {
+        const std::vector<std::uint32_t>& c = mesh.polygons[p].corners;
+        for (std::size_t i = 0; i < c.size(); ++i)
+            if (edges.at(edgeKey(c[i], c[(i + 1) % c.size()])).size() != 2) return false;
+    }
+    return true;
+}
+
+// The polygons reached from seed across shared edges, each turned to run opposite to the one it was reached from.
+std::vector<std::uint32_t> orientFrom(std::uint32_t seed, CadMesh& mesh, const EdgeMap& edges,
+                                      std::vector<bool>& reached, std::vector<bool>& reversed) {
+    std::vector<std::uint32_t> shell{seed};
+    std::deque<std::uint32_t> queue{seed};
+    reached[seed] = true;
+    while (!queue.empty()) {
+        const CadPolygon& polygon = mesh.polygons[queue.front()];
+        queue.pop_front();
+        const std::vector<std::uint32_t>& c = polygon.corners;
+        for (std::size_t i = 0; i < c.size(); ++i) {
+            const std::uint32_t a = c[i], b = c[(i + 1) % c.size()];
+            for (std::uint32_t q : edges.at(edgeKey(a, b))) {
+                if (reached[q]) continue;
+                reached[q] = true;
+                if (runsFrom(mesh.polygons[q], a, b)) {
+                    reverse(mesh.polygons[q]);
+                    reversed[q] = !reversed[q];
+                }
+                shell.push_back(q);
+                queue.push_back(q);
+            }
+        }
+    }
+    return shell;
+}
+}  // namespace
+
+OrientationCounts orientMesh(CadMesh& mesh) {
+    const EdgeMap edges = mapEdges(mesh);
+    std::vector<bool> reached(mesh.polygons.size()), reversed(mesh.polygons.size());
+    for (std::uint32_t seed = 0; seed < mesh.polygons.size(); ++seed) {
+        if (reached[seed]) continue;
+        const std::vector<std::uint32_t> shell = orientFrom(seed, mesh, edges, reached, reversed);
+        if (!isClosed(mesh, edges, shell) || signedVolume(mesh, shell) <= 0) continue;
+        for (std::uint32_t p : shell) {
+            reverse(mesh.polygons[p]);
+            reversed[p] = !reversed[p];
+        }
+    }
+    OrientationCounts counts;
+    counts.turned = static_cast<std::uint32_t>(std::count(reversed.begin(), reversed.end(), true));
+    for (const auto& [key, polygons] : edges) counts.openEdges += polygons.size() == 1 ? 1 : 0;
+    return counts;
+}
