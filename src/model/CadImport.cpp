@@ -47,7 +47,7 @@ std::string writePoints(std::ostream& out, const CadMesh& mesh, unsigned& source
             ++others;
         }
     }
-    return others ? std::to_string(others) + " points on other layers or groups were left out\n" : "";
+    return others ? "Points on other layers or groups, left out: " + std::to_string(others) + "\n" : "";
 }
 
 // The names the kept polygons use, and each polygon's index into them.

@@ -1,6 +1,7 @@
 #include "model/CadReader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/scene.h>
@@ -34,12 +35,22 @@ std::string materialName(const aiScene& scene, const aiMesh& mesh, const aiNode&
     return node.mName.length > 0 ? node.mName.C_Str() : "default";
 }
 
+// Assimp holds coordinates as floats: 1.2 arrives as 1.20000005. The
+// shortest decimal that gives the same float is what the file said.
+double decimal(float value) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    double exact = 0;
+    std::from_chars(text, end, exact);
+    return exact;
+}
+
 void addMesh(const aiScene& scene, const aiMesh& mesh, const aiNode& node, const aiMatrix4x4& placement,
              CadMesh& out) {
     const auto base = static_cast<std::uint32_t>(out.vertices.size());
     for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
         const aiVector3D p = placement * mesh.mVertices[i];
-        out.vertices.emplace_back(p.x, p.y, p.z);
+        out.vertices.emplace_back(decimal(p.x), decimal(p.y), decimal(p.z));
     }
     const std::uint32_t material = out.materialIndex(materialName(scene, mesh, node));
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {

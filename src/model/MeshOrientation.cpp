@@ -5,6 +5,9 @@
 #include <unordered_map>
 
 namespace {
+// Six times the volume (m³) below which a shell is taken as flat.
+constexpr double flatVolume = 1e-9;
+
 using EdgeMap = std::unordered_map<std::uint64_t, std::vector<std::uint32_t>>;
 
 std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
@@ -31,25 +34,26 @@ bool runsFrom(const CadPolygon& polygon, std::uint32_t a, std::uint32_t b) {
 // Reverses the corner order but keeps the first corner first.
 void reverse(CadPolygon& polygon) { std::reverse(polygon.corners.begin() + 1, polygon.corners.end()); }
 
-// Six times the volume the polygons enclose: positive when their normals point outward.
+// Six times the volume the polygons enclose, seen from the shell's centre:
+// positive when their normals point outward. For an open shell (a room with a
+// gap, or without its ceiling) it still tells which side most faces turn to.
 double signedVolume(const CadMesh& mesh, const std::vector<std::uint32_t>& shell) {
-    double sum = 0;
+    Vector sum;
+    std::size_t count = 0;
+    for (std::uint32_t p : shell)
+        for (std::uint32_t corner : mesh.polygons[p].corners) {
+            sum = sum + mesh.vertices[corner];
+            ++count;
+        }
+    const Coord centre(sum * (1.0 / static_cast<double>(count)));
+    double volume = 0;
     for (std::uint32_t p : shell) {
         const std::vector<std::uint32_t>& c = mesh.polygons[p].corners;
-        const Coord& origin = mesh.vertices[c[0]];
+        const Vector origin = mesh.vertices[c[0]] - centre;
         for (std::size_t i = 1; i + 1 < c.size(); ++i)
-            sum += dot(origin, cross(mesh.vertices[c[i]], mesh.vertices[c[i + 1]]));
+            volume += dot(origin, cross(mesh.vertices[c[i]] - centre, mesh.vertices[c[i + 1]] - centre));
     }
-    return sum;
-}
-
-bool isClosed(const CadMesh& mesh, const EdgeMap& edges, const std::vector<std::uint32_t>& shell) {
-    for (std::uint32_t p : shell) {
-        const std::vector<std::uint32_t>& c = mesh.polygons[p].corners;
-        for (std::size_t i = 0; i < c.size(); ++i)
-            if (edges.at(edgeKey(c[i], c[(i + 1) % c.size()])).size() != 2) return false;
-    }
-    return true;
+    return volume;
 }
 
 // The polygons reached from seed across shared edges, each turned to run opposite to the one it was reached from.
@@ -86,7 +90,8 @@ OrientationCounts orientMesh(CadMesh& mesh) {
     for (std::uint32_t seed = 0; seed < mesh.polygons.size(); ++seed) {
         if (reached[seed]) continue;
         const std::vector<std::uint32_t> shell = orientFrom(seed, mesh, edges, reached, reversed);
-        if (!isClosed(mesh, edges, shell) || signedVolume(mesh, shell) <= 0) continue;
+        // A flat shell encloses nothing: rounding must not turn it.
+        if (signedVolume(mesh, shell) <= flatVolume) continue;
         for (std::uint32_t p : shell) {
             reverse(mesh.polygons[p]);
             reversed[p] = !reversed[p];

@@ -49,7 +49,7 @@ TEST_F(ImportProgramTest, AnImportedBoxTracesLikeTheSameBoxWrittenByHand) {
               "Sources: 1, receivers: 1\nWrote imported/box.ray and imported/box.material\n");
     writeFile("by-hand/box.ray", boxByHand);
     writeFile("by-hand/box.material", readFile("imported/box.material"));
-    for (const char* folder : {"imported", "by-hand"}) writeFile(std::string(folder) + "/box.ini", "[Parameters]\nLevel=5\nTime=0.3\n");
+    for (const char* folder : {"imported", "by-hand"}) writeFile(std::string(folder) + "/box.ini", "[Parameters]\nLevel=5\nTime=0.3\nSaveAll=0\n");
     const std::string imported = traced("imported");
     EXPECT_NE(imported.find("[Microphone_1]"), std::string::npos);
     EXPECT_EQ(imported, traced("by-hand"));
