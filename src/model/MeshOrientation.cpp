@@ -1,6 +1,7 @@
 #include "model/MeshOrientation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <unordered_map>
 
@@ -87,12 +88,22 @@ std::vector<std::uint32_t> orientFrom(std::uint32_t seed, CadMesh& mesh, const E
 OrientationCounts orientMesh(CadMesh& mesh) {
     const EdgeMap edges = mapEdges(mesh);
     std::vector<bool> reached(mesh.polygons.size()), reversed(mesh.polygons.size());
+    std::vector<std::vector<std::uint32_t>> shells;
+    std::vector<double> volumes;
     for (std::uint32_t seed = 0; seed < mesh.polygons.size(); ++seed) {
         if (reached[seed]) continue;
-        const std::vector<std::uint32_t> shell = orientFrom(seed, mesh, edges, reached, reversed);
+        shells.push_back(orientFrom(seed, mesh, edges, reached, reversed));
+        volumes.push_back(signedVolume(mesh, shells.back()));
+    }
+    // The largest shell is the room and faces its inside; every other one (a
+    // column, a balcony, a reflector) stands in the room and faces outward.
+    std::size_t room = 0;
+    for (std::size_t s = 1; s < shells.size(); ++s)
+        if (std::fabs(volumes[s]) > std::fabs(volumes[room])) room = s;
+    for (std::size_t s = 0; s < shells.size(); ++s) {
         // A flat shell encloses nothing: rounding must not turn it.
-        if (signedVolume(mesh, shell) <= flatVolume) continue;
-        for (std::uint32_t p : shell) {
+        if (std::fabs(volumes[s]) <= flatVolume || (volumes[s] > 0) != (s == room)) continue;
+        for (std::uint32_t p : shells[s]) {
             reverse(mesh.polygons[p]);
             reversed[p] = !reversed[p];
         }

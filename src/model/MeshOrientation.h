@@ -9,7 +9,8 @@ struct OrientationCounts {
     std::uint32_t openEdges = 0;  ///< edges of one polygon only: gaps through which pyramids leave the room
 };
 
-/// Makes polygons that share an edge run it in opposite directions, and turns each shell of them to face its inside.
+/// Makes polygons that share an edge run it in opposite directions; turns the largest shell of them to face its
+/// inside and every other shell to face outward.
 ///
 /// The tracer reflects on both sides of a face; consistent normals pointing
 /// into the room (as in the example models) keep the model readable and make

@@ -9,6 +9,7 @@
 #include "model/CadMesh.h"
 #include "model/EntityList.h"
 #include "model/Face.h"
+#include "model/MeshOrientation.h"
 #include "model/PolygonMerger.h"
 #include "support/UiFixture.h"
 
@@ -212,6 +213,37 @@ TEST_F(CadImportTest, AMappingFileGivesRowsAndLibraryNumbersByNamePattern) {
             ADD_FAILURE() << mapping;
         } catch (const CadError& error) {
             EXPECT_EQ(error.what(), message);
+        }
+    }
+}
+
+// A room with a column in it: the room faces its inside, the column the room, however each was drawn.
+TEST_F(CadImportTest, TheRoomFacesItsInsideAndAColumnInItFacesTheRoom) {
+    const auto addBox = [](CadMesh& mesh, const Coord& low, const Coord& high, bool outward) {
+        const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
+        for (int k = 0; k < 8; ++k)
+            mesh.vertices.emplace_back(k & 1 ? high.x : low.x, k & 2 ? high.y : low.y, k & 4 ? high.z : low.z);
+        // Corner bits x = 1, y = 2, z = 4; each quadrilateral runs outward by the right-hand rule.
+        const std::uint32_t quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+        for (const auto& q : quads) {
+            CadPolygon& polygon = mesh.polygons.emplace_back();
+            for (int k = 0; k < 4; ++k) polygon.corners.push_back(base + q[outward ? k : 3 - k]);
+        }
+    };
+    const struct { bool roomOutward, columnOutward; std::uint32_t turned; } rows[] = {
+        {true, true, 6}, {false, false, 6}, {false, true, 0}, {true, false, 12}};
+    for (const auto& [roomOutward, columnOutward, turned] : rows) {
+        CadMesh mesh;
+        addBox(mesh, Coord(0, 0, 0), Coord(10, 8, 4), roomOutward);
+        addBox(mesh, Coord(4, 3, 0.5), Coord(5, 4, 3.5), columnOutward);
+        const OrientationCounts counts = orientMesh(mesh);
+        EXPECT_EQ(counts.turned, turned);
+        EXPECT_EQ(counts.openEdges, 0u);
+        for (std::size_t p = 0; p < mesh.polygons.size(); ++p) {
+            const Coord centre = p < 6 ? Coord(5, 4, 2) : Coord(4.5, 3.5, 2);
+            const Coord& corner = mesh.vertices[mesh.polygons[p].corners[0]];
+            // Negative: the normal points to the box's centre.
+            EXPECT_EQ(dot(mesh.areaVector(mesh.polygons[p]), corner - centre) < 0, p < 6) << p;
         }
     }
 }
