@@ -126,6 +126,8 @@ ImportResult importCad(const std::string& bytes, const std::string& fileName, co
            << (orientation.openEdges ? " (pyramids leave the room through gaps: check the model)\n" : "\n")
            << "Materials: " << names.size() << "\n";
     for (std::size_t i = 0; i < names.size(); ++i) report << "  " << numbers[i] << ' ' << names[i] << "\n";
+    // A rule that no longer matches is a choice a re-import would silently lose.
+    for (const std::string& rule : mapping.unusedRules()) report << "Mapping rule that matched no material: " << rule << "\n";
     report << "Sources: " << sources << ", receivers: " << receivers << "\n" << otherPoints;
     if (sources == 0 || receivers == 0)
         report << "Add the missing Source and Receiver records to the model file "

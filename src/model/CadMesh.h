@@ -8,22 +8,22 @@
 
 /// A polygon of a CAD mesh: its corners as indices into the mesh's vertices, and its material's index.
 struct CadPolygon {
-    std::vector<std::uint32_t> corners;
-    std::uint32_t material = 0;
+    std::vector<std::uint32_t> corners;  ///< in the order the edges run
+    std::uint32_t material = 0;          ///< index into CadMesh::materials
 };
 
 /// A point the CAD file names (a point on a layer or in a group): a candidate source or receiver.
 struct CadPoint {
     Coord position;
-    std::string name;
+    std::string name;  ///< the layer or group it is on
 };
 
 /// What a CAD reader hands on: vertices, polygons, material names and named points.
 struct CadMesh {
-    std::vector<Coord> vertices;
-    std::vector<CadPolygon> polygons;
-    std::vector<std::string> materials;
-    std::vector<CadPoint> points;
+    std::vector<Coord> vertices;         ///< metres once transform has run
+    std::vector<CadPolygon> polygons;    ///< the faces of the file, then of the repair and the merging
+    std::vector<std::string> materials;  ///< CAD material, group or layer names, in order of first use
+    std::vector<CadPoint> points;        ///< named points, candidates for sources and receivers
     /// Metres per drawing unit as the file declares it; 0 when it declares none.
     double declaredUnit = 0;
 

@@ -82,14 +82,23 @@ const MaterialMapping::Rule* MaterialMapping::find(const std::string& name) cons
     return nullptr;
 }
 
+std::vector<std::string> MaterialMapping::unusedRules() const {
+    std::vector<std::string> unused;
+    for (std::size_t r = 0; r < rules_.size(); ++r)
+        if (!ruleUsed_[r]) unused.push_back(fileName_ + " line " + std::to_string(rules_[r].line) + " (" + rules_[r].pattern + ")");
+    return unused;
+}
+
 std::vector<std::uint16_t> MaterialMapping::assign(const std::vector<std::string>& names) {
     entries_.clear();
+    ruleUsed_.assign(rules_.size(), false);
     std::vector<std::uint16_t> numbers(names.size());
     std::vector<const Rule*> rules(names.size());
     // Library numbers first, so that the free numbers go round them.
     for (std::size_t i = 0; i < names.size(); ++i) {
         rules[i] = find(names[i]);
         const Rule* rule = rules[i];
+        if (rule) ruleUsed_[static_cast<std::size_t>(rule - rules_.data())] = true;
         if (!rule || rule->number < 0) continue;
         const auto m = static_cast<unsigned>(rule->number);
         if (!library_ || !library_->isDefined(m))

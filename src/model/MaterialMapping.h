@@ -30,6 +30,8 @@ public:
     void setLibrary(const std::string& text);
     /// The material number of each name, in order; throws CadError when a rule names a number the library lacks.
     std::vector<std::uint16_t> assign(const std::vector<std::string>& names);
+    /// The rules no name matched in the last assign, as "file line N (pattern)".
+    std::vector<std::string> unusedRules() const;
     /// The material file: a header naming the imported file, then one line per number assign gave.
     std::string materialFile(const std::string& importedName) const;
 
@@ -53,4 +55,5 @@ private:
     std::string fileName_;
     std::unique_ptr<MaterialLibrary> library_;
     std::map<unsigned, Entry> entries_;
+    std::vector<bool> ruleUsed_;
 };

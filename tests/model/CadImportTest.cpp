@@ -8,6 +8,7 @@
 #include "model/CadImport.h"
 #include "model/CadMesh.h"
 #include "model/EntityList.h"
+#include "model/DxfExtras.h"
 #include "model/Face.h"
 #include "model/MeshOrientation.h"
 #include "model/PolygonMerger.h"
@@ -191,7 +192,7 @@ TEST_F(CadImportTest, AMappingFileGivesRowsAndLibraryNumbersByNamePattern) {
     ImportOptions options;
     options.mappingName = "hall.map";
     options.mappingText = "# choices of the last import\ncarp* = 0.02 0.02 0.05 0.1 0.2 0.4 0.5 0.6 0.6 0.6\n"
-                          "Concrete = 4\n";
+                          "Concrete = 4\nBrick* = 4\n";
     options.libraryText = "4 Painted block, 0.1 0.1 0.1 0.05 0.06 0.07 0.09 0.08 0.08 0.08, 0, 0.3\n";
     const ImportResult result = importCad(boxObj(false), "box.obj", options);
     EXPECT_EQ(result.materials.substr(result.materials.find("\n1 ")),
@@ -199,7 +200,9 @@ TEST_F(CadImportTest, AMappingFileGivesRowsAndLibraryNumbersByNamePattern) {
               "999.9 999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n4 Concrete, 0.1 0.1 0.1 0.05 0.06 0.07 "
               "0.09 0.08 0.08 0.08, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9, 0.3 0.1 0.1 0.1 0.1 "
               "0.1 0.1 0.1 0.1 0.1\n");
-    EXPECT_NE(result.report.find("Materials: 2\n  1 Carpet\n  4 Concrete\n"), std::string::npos);
+    EXPECT_NE(result.report.find("Materials: 2\n  1 Carpet\n  4 Concrete\n"
+                                 "Mapping rule that matched no material: hall.map line 4 (Brick*)\nSources"),
+              std::string::npos) << result.report;
     const struct { std::string mapping, message; } errors[] = {
         {"Carpet = 0.1 0.2\n", "hall.map line 1: expected 'name = material number (0 to 1023)' or 'name = ten absorption coefficients'"},
         {"\n = 4\n", "hall.map line 2: expected 'name = material number (0 to 1023)' or 'name = ten absorption coefficients'"},
@@ -279,4 +282,39 @@ TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
         EXPECT_GE(merged.size(), 2u) << "a floor with a hole needs two faces";
         EXPECT_LE(merged.size(), 4u) << "round " << round;
     }
+}
+
+TEST_F(CadImportTest, DxfUnitCodesGiveTheirMetres) {
+    const struct { int code; double metres; } rows[] = {{0, 0},     {1, 0.0254}, {2, 0.3048}, {3, 0},
+                                                        {4, 0.001}, {5, 0.01},   {6, 1},      {14, 0.1}};
+    for (const auto& [code, metres] : rows) {
+        CadMesh mesh;
+        // The linear units' code 70 before it belongs to another variable.
+        readDxfExtras("0\nSECTION\n2\nHEADER\n9\n$LUNITS\n70\n4\n9\n$INSUNITS\n70\n" + std::to_string(code) +
+                          "\n0\nENDSEC\n",
+                      mesh);
+        EXPECT_EQ(mesh.declaredUnit, metres) << code;
+    }
+}
+
+TEST_F(CadImportTest, LargeAndConcaveOutlinesStayFacesTheTracerCanUse) {
+    // A disc of 100 triangles: its outline has more corners than a face may have.
+    CadMesh disc;
+    disc.vertices.emplace_back(0, 0, 0);
+    for (int i = 0; i < 100; ++i) disc.vertices.emplace_back(std::cos(i * M_PI / 50), std::sin(i * M_PI / 50), 0);
+    for (std::uint32_t i = 0; i < 100; ++i) disc.polygons.push_back({{0, 1 + i, 1 + (i + 1) % 100}, 0});
+    const std::vector<CadPolygon> pieces = PolygonMerger(disc).merge();
+    double area = 0;
+    for (const CadPolygon& piece : pieces) {
+        EXPECT_LE(piece.corners.size(), 64u);
+        area += disc.areaVector(piece).z / 2;
+    }
+    EXPECT_GE(pieces.size(), 2u);
+    EXPECT_NEAR(area, 50 * std::sin(M_PI / 50), 1e-12);
+    // A crown whose corners 1, 3 and 5 lie on one line: the tracer's plane through them would have no normal.
+    const ImportResult crown = importCad("v 0 0 0\nv 1 -1 0\nv 2 0 0\nv 3 -1 0\nv 4 0 0\nv 2 3 0\nf 1 2 3 4 5 6\n",
+                                         "crown.obj", {});
+    const auto model = readModel(crown.model);
+    ASSERT_EQ(facesOf(*model).size(), 1u);
+    EXPECT_NEAR(std::fabs(facesOf(*model)[0]->plane.normal().z), 1, 1e-12) << crown.model;
 }
