@@ -98,6 +98,7 @@ ImportResult importCad(const std::string& bytes, const std::string& fileName, co
     const OrientationCounts orientation = orientMesh(mesh);
     mesh.polygons = PolygonMerger(mesh).merge();
     const std::vector<std::string> names = usedMaterials(mesh);
+    if (names.size() >= MaterialLibrary::materialCount) throw CadError(fileName + ": more than 1023 materials");
     const std::vector<std::uint16_t> numbers = mapping.assign(names);
 
     std::ostringstream model, report;
