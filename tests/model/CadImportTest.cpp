@@ -1,0 +1,320 @@
+// The CAD importer: files in the styles exporters write, made here, imported from strings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+#include "model/CadImport.h"
+#include "model/CadMesh.h"
+#include "model/EntityList.h"
+#include "model/DxfExtras.h"
+#include "model/Face.h"
+#include "model/MeshOrientation.h"
+#include "model/PolygonMerger.h"
+#include "support/UiFixture.h"
+
+namespace {
+// A 6 x 5 x 3 m box with outward faces, as exporters write closed solids:
+// a carpet floor in group Floor, concrete elsewhere in group Walls, a source and a receiver point.
+// With triangles, each rectangle is two triangles, as STL and triangulating OBJ exports give it.
+std::string boxObj(bool triangles) {
+    const int faces[6][4] = {{1, 4, 3, 2}, {5, 6, 7, 8}, {1, 2, 6, 5}, {3, 4, 8, 7}, {4, 1, 5, 8}, {2, 3, 7, 6}};
+    std::string text = "v 0 0 0\nv 6 0 0\nv 6 5 0\nv 0 5 0\nv 0 0 3\nv 6 0 3\nv 6 5 3\nv 0 5 3\nv 2 2.5 1.5\nv 4.5 3 1.2\n";
+    for (int i = 0; i < 6; ++i) {
+        const int* f = faces[i];
+        if (i < 2) text += i == 0 ? "g Floor\nusemtl Carpet\n" : "g Walls\nusemtl Concrete\n";
+        const auto corner = [f](int k) { return " " + std::to_string(f[k]); };
+        text += triangles ? "f" + corner(0) + corner(1) + corner(2) + "\nf" + corner(0) + corner(2) + corner(3) + "\n"
+                          : "f" + corner(0) + corner(1) + corner(2) + corner(3) + "\n";
+    }
+    return text + "g Source1\np 9\ng Receiver1\np 10\n";
+}
+
+// The faces of a model text, read by the model file's own reader.
+std::unique_ptr<EntityList> readModel(const std::string& text) {
+    std::istringstream in(text);
+    std::string header;
+    readWord(in, header, 79);
+    auto list = std::make_unique<EntityList>();
+    list->read(in);
+    return list;
+}
+
+std::vector<const Face*> facesOf(const EntityList& list) {
+    std::vector<const Face*> faces;
+    for (const Entity* e = list.first; e; e = e->next)
+        if (e->typeCode() == EntityType::face) faces.push_back(static_cast<const Face*>(e));
+    return faces;
+}
+}  // namespace
+
+class CadImportTest : public UiFixture {};
+
+TEST_F(CadImportTest, AnObjBoxOfTrianglesBecomesSixRectanglesFacingTheRoomWithTwoMaterials) {
+    const ImportResult result = importCad(boxObj(true), "box.obj", {});
+    EXPECT_EQ(result.report,
+              "Imported box.obj (no unit declared: taken as metres)\nFaces in: 12, faces out: 6\n"
+              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
+              "Turned for a consistent orientation: 12\nOpen edges: 0\nMaterials: 2\n  1 Carpet\n  2 Concrete\n"
+              "Sources: 1, receivers: 1\n");
+    const auto model = readModel(result.model);
+    const std::vector<const Face*> faces = facesOf(*model);
+    ASSERT_EQ(faces.size(), 6u);
+    double area = 0;
+    for (const Face* face : faces) {
+        EXPECT_EQ(face->vertexCount, 4);
+        EXPECT_EQ(face->flags, 1u);
+        // The normal points to the room's centre; only the floor (z = 0) is carpet.
+        EXPECT_GT(face->plane.signedDistance(Coord(3, 2.5, 1.5)), 1.4);
+        EXPECT_EQ(face->material, face->boxMax.z < 0.01 ? 1 : 2);
+        area += face->area;
+    }
+    EXPECT_NEAR(area, 2 * (30 + 18 + 15), 1e-9);
+    EXPECT_NE(result.model.find("\n Source 2 2.5 1.5 3 2.5 1.5 0 omni.spk\n Receiver 4.5 3 1.2 5.5 3 1.2\nEnd\n"),
+              std::string::npos) << result.model;
+    EXPECT_EQ(result.materials.substr(result.materials.find("\n1 ")),
+              "\n1 Carpet, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 "
+              "999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n2 Concrete, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 "
+              "0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
+    // The material file's reader takes every line as meant: the header defines nothing.
+    std::istringstream materialText(result.materials);
+    const MaterialLibrary library(materialText);
+    EXPECT_FALSE(library.isDefined(0));
+    EXPECT_TRUE(library.isDefined(2) && !library.isDefined(3));
+}
+
+TEST_F(CadImportTest, DxfFacesAndPolyfaceMeshesKeepTheirLayersUnitAndPoints) {
+    // A 6 x 5 x 3 m box drawn in millimetres: walls as 3DFACEs (a triangle writes its third corner twice),
+    // the floor as a polyface mesh, the ceiling missing.
+    const auto face = [](const char* layer, std::vector<Coord> corners) {
+        std::ostringstream out;
+        out << "0\n3DFACE\n8\n" << layer << "\n";
+        if (corners.size() == 3) corners.push_back(corners[2]);
+        for (int i = 0; i < 4; ++i)
+            out << 10 + i << '\n' << corners[i].x << '\n' << 20 + i << '\n' << corners[i].y << '\n' << 30 + i << '\n'
+                << corners[i].z << '\n';
+        return out.str();
+    };
+    std::string dxf = "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
+    dxf += face("Brick", {{0, 0, 0}, {6000, 0, 0}, {6000, 0, 3000}, {0, 0, 3000}}) +
+           face("Brick", {{0, 5000, 0}, {6000, 5000, 0}, {6000, 5000, 3000}}) +
+           face("Brick", {{0, 5000, 0}, {6000, 5000, 3000}, {0, 5000, 3000}}) +
+           face("Glass", {{0, 0, 0}, {0, 5000, 0}, {0, 5000, 3000}, {0, 0, 3000}}) +
+           face("Glass", {{6000, 0, 0}, {6000, 5000, 0}, {6000, 5000, 3000}, {6000, 0, 3000}});
+    dxf += "0\nPOLYLINE\n8\nFloor\n66\n1\n70\n64\n71\n4\n72\n1\n";
+    for (const char* xy : {"0\n20\n0", "6000\n20\n0", "6000\n20\n5000", "0\n20\n5000"})
+        dxf += std::string("0\nVERTEX\n8\nFloor\n10\n") + xy + "\n30\n0\n70\n192\n";
+    dxf += "0\nVERTEX\n8\nFloor\n10\n0\n20\n0\n30\n0\n70\n128\n71\n1\n72\n2\n73\n3\n74\n4\n0\nSEQEND\n";
+    dxf += "0\nPOINT\n8\nReceivers\n10\n1500\n20\n2000\n30\n1200\n0\nPOINT\n8\nNotes\n10\n0\n20\n0\n30\n0\n";
+    const ImportResult result = importCad(dxf + "0\nENDSEC\n0\nEOF\n", "box.dxf", {});
+    EXPECT_EQ(result.report,
+              "Imported box.dxf (unit declared by the file: 0.001 m)\nFaces in: 6, faces out: 5\n"
+              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
+              "Turned for a consistent orientation: 2\nOpen edges: 4 (pyramids leave the room through gaps: check the model)\n"
+              "Materials: 3\n  1 Brick\n  2 Glass\n  3 Floor\nSources: 0, receivers: 1\n"
+              "Points on other layers or groups, left out: 1\n"
+              "Add the missing Source and Receiver records to the model file "
+              "(or draw points on layers or in groups named Source... and Receiver...)\n");
+    EXPECT_NE(result.model.find(" Receiver 1.5 2 1.2 2.5 2 1.2\n"), std::string::npos) << result.model;
+    const auto model = readModel(result.model);
+    for (const Face* face : facesOf(*model)) EXPECT_LE(face->boxMax.x, 6.01);
+}
+
+TEST_F(CadImportTest, StlSolidsAndScaleAndUpAxisOptions) {
+    // The triangulated box as an ASCII STL in centimetres, drawn with y up: 600 x 300 (up) x 500.
+    const int faces[6][4] = {{1, 4, 3, 2}, {5, 6, 7, 8}, {1, 2, 6, 5}, {3, 4, 8, 7}, {4, 1, 5, 8}, {2, 3, 7, 6}};
+    const Coord v[] = {{}, {0, 0, 0}, {600, 0, 0}, {600, 0, -500}, {0, 0, -500},
+                       {0, 300, 0}, {600, 300, 0}, {600, 300, -500}, {0, 300, -500}};
+    std::ostringstream stl;
+    stl << "solid hall\n";
+    for (const auto& f : faces)
+        for (int half = 0; half < 2; ++half) {
+            const int corners[3] = {f[0], f[1 + half], f[2 + half]};
+            stl << "facet normal 0 0 0\nouter loop\n";
+            for (int c : corners) stl << "vertex " << v[c].x << ' ' << v[c].y << ' ' << v[c].z << "\n";
+            stl << "endloop\nendfacet\n";
+        }
+    stl << "endsolid hall\n";
+    ImportOptions options;
+    options.scale = 0.01;
+    options.yUp = true;
+    const ImportResult result = importCad(stl.str(), "hall.STL", options);
+    EXPECT_EQ(result.report.substr(0, result.report.find("Materials")),
+              "Imported hall.STL (scaled by 0.01, y up)\nFaces in: 12, faces out: 6\n"
+              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
+              "Turned for a consistent orientation: 12\nOpen edges: 0\n");
+    const auto model = readModel(result.model);
+    Coord low, high;
+    model->extent(low, high);
+    EXPECT_TRUE(nearlyEqual(low, Coord(0, 0, 0)) && nearlyEqual(high, Coord(6, 5, 3)));
+    EXPECT_NE(result.materials.find("\n1 hall, "), std::string::npos);
+}
+
+TEST_F(CadImportTest, DegenerateDuplicateAndNonPlanarFacesAreCountedAndRepaired) {
+    const std::string obj =
+        "v 0 0 0\nv 4 0 0\nv 4 4 0\nv 0 4 0\nv 2 0 0\nv 4 4 1\n"
+        "f 1 2 3 4\n"          // the floor
+        "f 4 3 2 1\n"          // the floor again, the other way round
+        "f 1 5 2\n"            // three corners on a line
+        "f 1 1 2\n"            // two corners only
+        "f 1 2 6 4\n";         // a quadrilateral bent 1 m out of its plane
+    const ImportResult result = importCad(obj, "bent.obj", {});
+    EXPECT_EQ(result.report.substr(0, result.report.find("Open")),
+              "Imported bent.obj (no unit declared: taken as metres)\nFaces in: 5, faces out: 3\n"
+              "Dropped: 2 degenerate, 1 duplicate\nSplit into triangles (not planar or over 64 corners): 1\n"
+              "Turned for a consistent orientation: 2\n");
+    for (const Face* face : facesOf(*readModel(result.model))) EXPECT_EQ(face->vertexCount, face->area > 10 ? 4 : 3);
+}
+
+TEST_F(CadImportTest, BrokenFilesAreRefusedWithTheFileAndTheProblem) {
+    const struct { std::string name, bytes, message; } rows[] = {
+        {"empty.obj", "", "empty.obj: the file is empty"},
+        {"noise.obj", std::string("v 0 0 0\n\x01\x00\xff", 11), "noise.obj: binary data where text was expected (a zero byte at offset 9)"},
+        {"missing.obj", "v 0 0 0\nv 1 0 0\nf 1 2 9\n", "missing.obj: OBJ: vertex index out of range"},
+        {"lines.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n", "lines.obj: the file holds no faces"},
+        {"flat.obj", "v 0 0 0\nv 1 0 0\nv 2 0 0\nf 1 2 3\n", "flat.obj: no face of the file has an area"},
+        {"noise.stl", std::string(300, '\x07'), "noise.stl: Failed to determine STL storage representation for $$$___magic___$$$.stl."},
+        {"bad.dxf", "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\nX\n10\nabc\n", "bad.dxf: Cannot parse string \"abc\" as a real number: does not start with digit or decimal point followed by digit."},
+        {"room.txt", "v 0 0 0\n", "room.txt: '.txt' is not a format the importer reads"},
+    };
+    for (const auto& [name, bytes, message] : rows) {
+        try {
+            importCad(bytes, name, {});
+            ADD_FAILURE() << name << " was imported";
+        } catch (const CadError& error) {
+            EXPECT_EQ(error.what(), message);
+        }
+    }
+}
+
+TEST_F(CadImportTest, AMappingFileGivesRowsAndLibraryNumbersByNamePattern) {
+    ImportOptions options;
+    options.mappingName = "hall.map";
+    options.mappingText = "# choices of the last import\ncarp* = 0.02 0.02 0.05 0.1 0.2 0.4 0.5 0.6 0.6 0.6\n"
+                          "Concrete = 4\nBrick* = 4\n";
+    options.libraryText = "4 Painted block, 0.1 0.1 0.1 0.05 0.06 0.07 0.09 0.08 0.08 0.08, 0, 0.3\n";
+    const ImportResult result = importCad(boxObj(false), "box.obj", options);
+    EXPECT_EQ(result.materials.substr(result.materials.find("\n1 ")),
+              "\n1 Carpet, 0.02 0.02 0.05 0.1 0.2 0.4 0.5 0.6 0.6 0.6, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 "
+              "999.9 999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n4 Concrete, 0.1 0.1 0.1 0.05 0.06 0.07 "
+              "0.09 0.08 0.08 0.08, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9, 0.3 0.1 0.1 0.1 0.1 "
+              "0.1 0.1 0.1 0.1 0.1\n");
+    EXPECT_NE(result.report.find("Materials: 2\n  1 Carpet\n  4 Concrete\n"
+                                 "Mapping rule that matched no material: hall.map line 4 (Brick*)\nSources"),
+              std::string::npos) << result.report;
+    const struct { std::string mapping, message; } errors[] = {
+        {"Carpet = 0.1 0.2\n", "hall.map line 1: expected 'name = material number (0 to 1023)' or 'name = ten absorption coefficients'"},
+        {"\n = 4\n", "hall.map line 2: expected 'name = material number (0 to 1023)' or 'name = ten absorption coefficients'"},
+        {"Carpet = 1024\n", "hall.map line 1: expected 'name = material number (0 to 1023)' or 'name = ten absorption coefficients'"},
+        {"#\nCarpet = 5\n", "hall.map line 2: material 5 is not in the material library"},
+    };
+    for (const auto& [mapping, message] : errors) {
+        options.mappingText = mapping;
+        try {
+            importCad(boxObj(false), "box.obj", options);
+            ADD_FAILURE() << mapping;
+        } catch (const CadError& error) {
+            EXPECT_EQ(error.what(), message);
+        }
+    }
+}
+
+// A room with a column in it: the room faces its inside, the column the room, however each was drawn.
+TEST_F(CadImportTest, TheRoomFacesItsInsideAndAColumnInItFacesTheRoom) {
+    const auto addBox = [](CadMesh& mesh, const Coord& low, const Coord& high, bool outward) {
+        const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
+        for (int k = 0; k < 8; ++k)
+            mesh.vertices.emplace_back(k & 1 ? high.x : low.x, k & 2 ? high.y : low.y, k & 4 ? high.z : low.z);
+        // Corner bits x = 1, y = 2, z = 4; each quadrilateral runs outward by the right-hand rule.
+        const std::uint32_t quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+        for (const auto& q : quads) {
+            CadPolygon& polygon = mesh.polygons.emplace_back();
+            for (int k = 0; k < 4; ++k) polygon.corners.push_back(base + q[outward ? k : 3 - k]);
+        }
+    };
+    const struct { bool roomOutward, columnOutward; std::uint32_t turned; } rows[] = {
+        {true, true, 6}, {false, false, 6}, {false, true, 0}, {true, false, 12}};
+    for (const auto& [roomOutward, columnOutward, turned] : rows) {
+        CadMesh mesh;
+        addBox(mesh, Coord(0, 0, 0), Coord(10, 8, 4), roomOutward);
+        addBox(mesh, Coord(4, 3, 0.5), Coord(5, 4, 3.5), columnOutward);
+        const OrientationCounts counts = orientMesh(mesh);
+        EXPECT_EQ(counts.turned, turned);
+        EXPECT_EQ(counts.openEdges, 0u);
+        for (std::size_t p = 0; p < mesh.polygons.size(); ++p) {
+            const Coord centre = p < 6 ? Coord(5, 4, 2) : Coord(4.5, 3.5, 2);
+            const Coord& corner = mesh.vertices[mesh.polygons[p].corners[0]];
+            // Negative: the normal points to the box's centre.
+            EXPECT_EQ(dot(mesh.areaVector(mesh.polygons[p]), corner - centre) < 0, p < 6) << p;
+        }
+    }
+}
+
+// Seeded property test: a floor of random size cut into a grid of triangles,
+// with a square hole in it, merges into simple faces that cover it exactly.
+TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
+    std::mt19937 random(19);
+    for (int round = 0; round < 20; ++round) {
+        const int nx = 3 + static_cast<int>(random() % 8), ny = 3 + static_cast<int>(random() % 8);
+        const int holeX = 1 + static_cast<int>(random() % (nx - 2)), holeY = 1 + static_cast<int>(random() % (ny - 2));
+        CadMesh mesh;
+        for (int j = 0; j <= ny; ++j)
+            for (int i = 0; i <= nx; ++i) mesh.vertices.emplace_back(i * 0.7, j * 0.3, 0);
+        const auto at = [nx](int i, int j) { return static_cast<std::uint32_t>(j * (nx + 1) + i); };
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i) {
+                if (i == holeX && j == holeY) continue;
+                mesh.polygons.push_back({{at(i, j), at(i + 1, j), at(i + 1, j + 1)}, 0});
+                mesh.polygons.push_back({{at(i, j), at(i + 1, j + 1), at(i, j + 1)}, 0});
+            }
+        const std::vector<CadPolygon> merged = PolygonMerger(mesh).merge();
+        double area = 0;
+        for (const CadPolygon& polygon : merged) {
+            std::vector<std::uint32_t> sorted = polygon.corners;
+            std::sort(sorted.begin(), sorted.end());
+            EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a corner met twice";
+            EXPECT_LE(polygon.corners.size(), 64u);
+            // Positive: the orientation of the triangles (+z) is kept.
+            area += mesh.areaVector(polygon).z / 2;
+        }
+        EXPECT_NEAR(area, (nx * ny - 1) * 0.21, 1e-9) << "round " << round;
+        EXPECT_GE(merged.size(), 2u) << "a floor with a hole needs two faces";
+        EXPECT_LE(merged.size(), 4u) << "round " << round;
+    }
+}
+
+TEST_F(CadImportTest, DxfUnitCodesGiveTheirMetres) {
+    const struct { int code; double metres; } rows[] = {{0, 0},     {1, 0.0254}, {2, 0.3048}, {3, 0},
+                                                        {4, 0.001}, {5, 0.01},   {6, 1},      {14, 0.1}};
+    for (const auto& [code, metres] : rows) {
+        CadMesh mesh;
+        // The linear units' code 70 before it belongs to another variable.
+        readDxfExtras("0\nSECTION\n2\nHEADER\n9\n$LUNITS\n70\n4\n9\n$INSUNITS\n70\n" + std::to_string(code) +
+                          "\n0\nENDSEC\n",
+                      mesh);
+        EXPECT_EQ(mesh.declaredUnit, metres) << code;
+    }
+}
+
+TEST_F(CadImportTest, LargeAndConcaveOutlinesStayFacesTheTracerCanUse) {
+    // A disc of 100 triangles: its outline has more corners than a face may have.
+    CadMesh disc;
+    disc.vertices.emplace_back(0, 0, 0);
+    for (int i = 0; i < 100; ++i) disc.vertices.emplace_back(std::cos(i * M_PI / 50), std::sin(i * M_PI / 50), 0);
+    for (std::uint32_t i = 0; i < 100; ++i) disc.polygons.push_back({{0, 1 + i, 1 + (i + 1) % 100}, 0});
+    const std::vector<CadPolygon> pieces = PolygonMerger(disc).merge();
+    double area = 0;
+    for (const CadPolygon& piece : pieces) {
+        EXPECT_LE(piece.corners.size(), 64u);
+        area += disc.areaVector(piece).z / 2;
+    }
+    EXPECT_GE(pieces.size(), 2u);
+    EXPECT_NEAR(area, 50 * std::sin(M_PI / 50), 1e-12);
+    // A crown whose corners 1, 3 and 5 lie on one line: the tracer's plane through them would have no normal.
+    const ImportResult crown = importCad("v 0 0 0\nv 1 -1 0\nv 2 0 0\nv 3 -1 0\nv 4 0 0\nv 2 3 0\nf 1 2 3 4 5 6\n",
+                                         "crown.obj", {});
+    const auto model = readModel(crown.model);
+    ASSERT_EQ(facesOf(*model).size(), 1u);
+    EXPECT_NEAR(std::fabs(facesOf(*model)[0]->plane.normal().z), 1, 1e-12) << crown.model;
+}
