@@ -104,8 +104,11 @@ std::vector<std::uint16_t> MaterialMapping::assign(const std::vector<std::string
         if (!library_ || !library_->isDefined(m))
             throw CadError(where(*rule) + "material " + std::to_string(m) + " is not in the material library");
         Entry& entry = entries_[m];
-        entry.names += (entry.names.empty() ? "" : "/") + cleanName(names[i]);
-        entry = {entry.names, library_->absorptionOf(m), library_->transmissionLossOf(m), library_->scatteringOf(m)};
+        if (!entry.names.empty()) entry.names += '/';
+        entry.names += cleanName(names[i]);
+        entry.absorption = library_->absorptionOf(m);
+        entry.loss = library_->transmissionLossOf(m);
+        entry.scattering = library_->scatteringOf(m);
         numbers[i] = static_cast<std::uint16_t>(m);
     }
     unsigned next = 1;

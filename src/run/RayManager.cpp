@@ -11,6 +11,7 @@
 #include "results/SafeFile.h"
 #include "run/OrderedCommits.h"
 #include "run/RunParameters.h"
+#include "tracing/LateCorrection.h"
 #include "tracing/PyramidGenerator.h"
 #include "tracing/PyramidLog.h"
 #include "tracing/PyramidTracer.h"
@@ -153,6 +154,10 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     if (index == 0 || run.SaveAll) {
         statistics.clearSums();
         microphones().clearAll();
+        if (run.LateCorrection) {
+            LateCorrection::placeProbes(model, source.axis.origin);
+            statistics.late.clear();
+        }
     }
     setDirectDelays(source);
     model.indexReceivers();
@@ -256,6 +261,8 @@ void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32
         // Rounding can take the variance of equal legs a hair below zero.
         deviation = std::sqrt(std::max(0.0, statistics.pathSquareSum / n - meanFreePath * meanFreePath));
     }
+    if (parameters.LateCorrection)
+        LateCorrection::apply(model, statistics, microphones(), static_cast<double>(statistics.escapedCount) / std::max(done, 1u));
     writeResults(index, meanFreePath, deviation, n / pyramids, cancelled ? std::max(done, 1u) : 0);
 }
 

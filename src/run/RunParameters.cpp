@@ -194,6 +194,7 @@ void RunParameters::applySettings(const TConfig& config) {
     CrackTolerance = crackToleranceInRange(real("CrackTolerance", "0.001"));
     OpenMP = low16(integer("OpenMP", "1"));
     AlwaysObstructing = boolean("AlwaysObstructing", "0");
+    LateCorrection = boolean("LateCorrection", "0");
     author = "Quarlen";
 }
 

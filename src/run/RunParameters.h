@@ -51,6 +51,8 @@ struct RunParameters {
     bool AlwaysObstructing = false;
     bool Diffusion = false;
     bool SaveDiffuseHits = false;
+    /// The late decay corrected for what the receivers miss once pyramids grow wider than the room (tracing/LateCorrection.h).
+    bool LateCorrection = false;
     std::uint16_t OpenMP = 0;
     /// After a parse that failed: why, as the program's exit status (a usage error or a model it cannot read).
     ExitStatus parseFailure = ExitStatus::ok;

@@ -23,6 +23,10 @@ void PyramidLog::edgeHit(std::uint32_t extraFaces, const Coord& legStart) {
 
 void PyramidLog::finished(const Pyramid& p) { paths_.push_back({p.order, p.pathLength, p.pathLengthSquares}); }
 
+void PyramidLog::leg(double start, double end, const BandEnergies& energy, double share) {
+    legs_.push_back({start, end, share, energy});
+}
+
 void PyramidLog::commit(TraceStatistics& statistics) {
     std::uint32_t recordStart = 0;
     for (const Arrival& a : arrivals_) {
@@ -38,6 +42,8 @@ void PyramidLog::commit(TraceStatistics& statistics) {
             statistics.edgeHit(m.extraFaces, m.ray.origin);
     }
     for (const Path& path : paths_) statistics.finished(path.order, path.length, path.squares);
+    for (const Leg& l : legs_) statistics.late.addLeg(l.start, l.end, l.energy, l.share);
+    legs_.clear();
     arrivals_.clear();
     hits_.clear();
     marks_.clear();

@@ -30,6 +30,8 @@ public:
     void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
     /// Keeps a finished path (the pyramid's or a clone's).
     void finished(const Pyramid& p);
+    /// Keeps a leg from path length start to end (metres) for the room-average fluence: its energy and solid-angle share.
+    void leg(double start, double end, const BandEnergies& energy, double share);
     /// Hands everything kept to the microphones, the hits file and statistics, in the order kept; leaves the log empty.
     /// One thread at a time.
     void commit(TraceStatistics& statistics);
@@ -56,6 +58,13 @@ private:
     std::string hits_;
     std::vector<Mark> marks_;
     std::vector<Path> paths_;
+    struct Leg {
+        double start;
+        double end;
+        double share;
+        BandEnergies energy;
+    };
+    std::vector<Leg> legs_;
 };
 
 /// Keeps an arrival of p at receiver number microphone in p's log, with its hits-file record when withHits;

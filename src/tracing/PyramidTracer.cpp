@@ -1,6 +1,8 @@
 #include "tracing/PyramidTracer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 #include "model/MaterialLibrary.h"
 #include "model/Model.h"
@@ -8,8 +10,19 @@
 #include "tracing/EnergyModel.h"
 #include "tracing/PyramidLog.h"
 
+namespace {
+// The solid angle of the triangle of directions a, b, c over 4π, by Van
+// Oosterom and Strackee's formula: tan(Ω/2) = |a·(b×c)| / (1 + a·b + b·c + c·a).
+double solidAngleShare(const PyramidSection& s) {
+    const double numerator = std::fabs(dot(s.edge0, cross(s.edge1, s.edge2)));
+    const double denominator = 1 + dot(s.edge0, s.edge1) + dot(s.edge1, s.edge2) + dot(s.edge2, s.edge0);
+    return 2 * std::atan2(numerator, denominator) / (4 * std::numbers::pi);
+}
+}  // namespace
+
 void PyramidTracer::trace(Pyramid& p) {
     p.log = &log_;
+    share_ = parameters.LateCorrection ? solidAngleShare(p.section) : 0;
     queue_[0] = &p;
     for (Pyramid* q = &p; q;) {
         while (step(*q)) {
@@ -33,6 +46,7 @@ bool PyramidTracer::step(Pyramid& q) {
         return false;
     }
     if (n > 1) log_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
+    if (share_ > 0) log_.leg(q.pathLength - q.lastLeg, q.pathLength, savedEnergy, share_);
     const bool over = run.History < 0 ? q.pathLength / run.SoundSpeed >= run.Time : q.order - 1 >= run.History;
     if (over) return false;
     // Four legs adding up to a centimetre: the pyramid is trapped in a corner.

@@ -36,5 +36,7 @@ private:
     int writeIndex_ = 1;
     int readIndex_ = 0;
     std::array<double, 4> recentLegs_{1e12, 1e12, 1e12, 1e12};
+    // The pyramid's solid angle over 4π, for the room-average fluence; 0 when LateCorrection is off.
+    double share_ = 0;
     int legIndex_ = 0;
 };

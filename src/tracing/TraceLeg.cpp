@@ -77,11 +77,15 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
 }
 
 // Serves receiver i from the leg of p that starts at its ray's origin: the
-// arrival, through whatever stands between, or diffracted around it.
+// arrival, through whatever stands between, or diffracted around it. A probe
+// of the late correction (numbered after the receivers) hears the arrival
+// only: no hits record, no diffraction (early sound around edges, which the
+// late correction does not measure).
 void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const {
     const RunParameters& run = parameters;
-    Microphone* microphone = microphones().at(static_cast<int>(i));
+    Microphone* microphone = microphones().listener(i);
     if (!microphone) return;
+    const bool probe = i > microphones().receiverCount();
     const Coord& legStart = p.ray.origin;
     const Coord& receiver = microphone->axis.origin;
     if (p.order > 0 && side(p.lastFace->plane, receiver) * apexSide >= 0) return;
@@ -93,7 +97,7 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
     ObstructionList obstructions;
     // Only a diffraction looks at which faces stand in the way; without one, an
     // opaque face ends the search, the arrival being lost whatever lies beyond it.
-    const bool mayDiffract = inside && run.Diffraction != 0;
+    const bool mayDiffract = inside && run.Diffraction != 0 && !probe;
     const int k = mayDiffract ? findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable)
                               : findObstructionsToOpaque(receiver, legStart, obstructions, p.lastFace, monopermeable);
     // Distances run along the path travelled, not from the image source.
@@ -105,17 +109,18 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
     if (passed && side(passed->plane, legStart) != side(passed->plane, receiver))
         applyMonopermeable(energy, passed->material);
     if (k == 0) {
-        recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, inside || run.SaveDiffuseHits);
+        recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time,
+                      !probe && (inside || run.SaveDiffuseHits));
         return;
     }
-    if (inside && ((k <= 2 && run.Diffraction != 0) || (k >= 3 && run.Diffraction > 2)))
+    if (mayDiffract && (k <= 2 || run.Diffraction > 2))
         diffract(*this, p, i, obstructions, energy, monopermeable);
     bool through = true;
     for (std::uint32_t j = 0; j < obstructions.count && through; ++j) {
         applyObstruction(energy, obstructions.entries[j].face->material);
         through = anyAbove0(energy);
     }
-    if (through) recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, true);
+    if (through) recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, !probe);
 }
 
 int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
@@ -133,11 +138,11 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     // the index leaves out would be passed over anyway.
     thread_local std::vector<std::uint32_t> candidates;
     const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ &&
-                         receiverPositions_.size() == list.receiverCount() &&
+                         receiverPositions_.size() == list.listenerCount() &&
                          receiversMaybeInside(p, candidates);
-    const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
+    const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.listenerCount();
     for (unsigned k = 0; k < count; ++k) {
-        const unsigned i = indexed ? candidates[k] + 1 : list.receiverCount() - k;
+        const unsigned i = indexed ? candidates[k] + 1 : list.listenerCount() - k;
         serve(p, i, apexSide, passesMonopermeable ? monopermeable : nullptr, monopermeable);
     }
     if (passesMonopermeable) applyMonopermeable(p.energy, monopermeable->material);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <sstream>
 
+#include "acoustics/Microphone.h"
 #include "results/HitsFile.h"
 #include "run/RayManager.h"
 #include "support/UiFixture.h"
 #include "tracing/Pyramid.h"
+#include "tracing/PyramidLog.h"
 
 using TraceFilesTest = UiFixture;
 
@@ -45,6 +47,19 @@ TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
     HitsFile::open(0);
     HitsFile::close();
     EXPECT_EQ(readFile("room.@__"), "");
+    // Of two direct waves committed to one receiver the response takes the first: only its record is written.
+    Microphone heard;
+    PyramidLog log;
+    HitsFile::open(0);
+    for (const double time : {0.01, 0.02}) {
+        log.arrival(heard, energy, 0, Vector(1, 0, 0), time);
+        log.hits(pyramidOfOrder(0), 7, energy, time);
+    }
+    TraceStatistics statistics;
+    log.commit(statistics);
+    HitsFile::close();
+    const std::string written = readFile("room.@__");
+    EXPECT_TRUE(std::count(written.begin(), written.end(), '\n') == 1 && written.starts_with("   7,  1,0.01,")) << written;
 }
 
 TEST_F(TraceFilesTest, EscapedRaysAndEdgeHitsAreListed) {
