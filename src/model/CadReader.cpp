@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/scene.h>
@@ -45,6 +46,15 @@ double decimal(float value) {
     return exact;
 }
 
+// Readers take "nan" and "inf" as numbers; no room has such a corner.
+void checkFinite(const CadMesh& mesh, const std::string& fileName) {
+    const auto finite = [](const Coord& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); };
+    const bool pointsFinite =
+        std::all_of(mesh.points.begin(), mesh.points.end(), [&](const CadPoint& point) { return finite(point.position); });
+    if (!std::all_of(mesh.vertices.begin(), mesh.vertices.end(), finite) || !pointsFinite)
+        throw CadError(fileName + ": a coordinate is not a finite number");
+}
+
 void addMesh(const aiScene& scene, const aiMesh& mesh, const aiNode& node, const aiMatrix4x4& placement,
              CadMesh& out) {
     const auto base = static_cast<std::uint32_t>(out.vertices.size());
@@ -86,5 +96,6 @@ CadMesh readCad(const std::string& bytes, const std::string& fileName) {
     addNode(*scene, *scene->mRootNode, aiMatrix4x4(), mesh);
     if (extension == ".dxf") readDxfExtras(bytes, mesh);
     if (mesh.polygons.empty()) throw CadError(fileName + ": the file holds no faces");
+    checkFinite(mesh, fileName);
     return mesh;
 }

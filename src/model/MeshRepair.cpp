@@ -4,9 +4,11 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "model/Face.h"
+#include "model/PolygonTriangulation.h"
 
 namespace {
 // The tracer moves a corner further than half its default crack tolerance
@@ -15,19 +17,46 @@ constexpr double planarTolerance = 0.0005;
 // Twice the area (m²) below which a polygon is taken as having none.
 constexpr double noArea = 1e-9;
 
-// Vertices in the same 1e-6 m cell of a grid become one, so that faces that
-// share an edge in the drawing share its vertex indices here.
+using Cell = std::array<long long, 3>;
+
+// The 1e-6 m cell of a grid a point lies in. Coordinates are held within
+// ±1e12 m so that a cell and its neighbours stay within long long.
+Cell cellOf(const Coord& p) {
+    const auto index = [](double x) { return std::llround(std::clamp(x, -1e12, 1e12) / EPSILON); };
+    return {index(p.x), index(p.y), index(p.z)};
+}
+
+// A kept vertex within 1e-6 m of p in each axis, if any. It lies in p's cell or in a neighbouring one:
+// two points that close may fall on either side of a cell boundary.
+std::optional<std::uint32_t> nearKept(const std::map<Cell, std::uint32_t>& cells, const std::vector<Coord>& kept,
+                                      const Coord& p) {
+    const Cell centre = cellOf(p);
+    for (long long dx = -1; dx <= 1; ++dx)
+        for (long long dy = -1; dy <= 1; ++dy)
+            for (long long dz = -1; dz <= 1; ++dz) {
+                const auto found = cells.find({centre[0] + dx, centre[1] + dy, centre[2] + dz});
+                if (found != cells.end() && nearlyEqual(kept[found->second], p)) return found->second;
+            }
+    return std::nullopt;
+}
+
+// Vertices within 1e-6 m of a kept one become that one, so that faces that
+// share an edge in the drawing share its vertex indices here. A cell holds
+// one kept vertex at most: any other point in it is that close to it.
 void weld(CadMesh& mesh) {
-    std::map<std::array<long long, 3>, std::uint32_t> cells;
+    std::map<Cell, std::uint32_t> cells;
     std::vector<Coord> kept;
     std::vector<std::uint32_t> renumbered(mesh.vertices.size());
     for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
         const Coord& p = mesh.vertices[i];
-        const std::array<long long, 3> cell{std::llround(p.x / EPSILON), std::llround(p.y / EPSILON),
-                                            std::llround(p.z / EPSILON)};
-        const auto [at, added] = cells.emplace(cell, static_cast<std::uint32_t>(kept.size()));
-        if (added) kept.push_back(p);
-        renumbered[i] = at->second;
+        const std::optional<std::uint32_t> near = nearKept(cells, kept, p);
+        if (near) {
+            renumbered[i] = *near;
+            continue;
+        }
+        renumbered[i] = static_cast<std::uint32_t>(kept.size());
+        cells.emplace(cellOf(p), renumbered[i]);
+        kept.push_back(p);
     }
     for (CadPolygon& polygon : mesh.polygons)
         for (std::uint32_t& corner : polygon.corners) corner = renumbered[corner];
@@ -47,14 +76,6 @@ bool isPlanar(const CadMesh& mesh, const CadPolygon& polygon, const Vector& area
     return std::all_of(polygon.corners.begin(), polygon.corners.end(), [&](std::uint32_t corner) {
         return std::fabs(dot(normal, mesh.vertices[corner] - origin)) <= planarTolerance;
     });
-}
-
-// A fan from the first corner; triangles without area are left out.
-void addFan(const CadMesh& mesh, const CadPolygon& polygon, std::vector<CadPolygon>& out) {
-    for (std::size_t i = 1; i + 1 < polygon.corners.size(); ++i) {
-        CadPolygon triangle{{polygon.corners[0], polygon.corners[i], polygon.corners[i + 1]}, polygon.material};
-        if (mesh.areaVector(triangle).modulus() >= noArea) out.push_back(std::move(triangle));
-    }
 }
 }  // namespace
 
@@ -79,7 +100,9 @@ RepairCounts repairMesh(CadMesh& mesh) {
         }
         if (polygon.corners.size() > Face::maxVertices || !isPlanar(mesh, polygon, area)) {
             ++counts.split;
-            addFan(mesh, polygon, kept);
+            // Triangles without area (corners on one line) are left out.
+            for (CadPolygon& triangle : triangulate(mesh, polygon))
+                if (mesh.areaVector(triangle).modulus() >= noArea) kept.push_back(std::move(triangle));
             continue;
         }
         kept.push_back(std::move(polygon));

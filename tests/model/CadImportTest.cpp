@@ -11,6 +11,7 @@
 #include "model/DxfExtras.h"
 #include "model/Face.h"
 #include "model/MeshOrientation.h"
+#include "model/MeshRepair.h"
 #include "model/PolygonMerger.h"
 #include "support/UiFixture.h"
 
@@ -39,6 +40,17 @@ std::unique_ptr<EntityList> readModel(const std::string& text) {
     auto list = std::make_unique<EntityList>();
     list->read(in);
     return list;
+}
+
+// Whether (x, y) lies inside the xy outline of polygon (crossing number).
+bool insideXy(const CadMesh& mesh, const CadPolygon& polygon, double x, double y) {
+    bool inside = false;
+    const std::vector<std::uint32_t>& c = polygon.corners;
+    for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++) {
+        const Coord &a = mesh.vertices[c[i]], &b = mesh.vertices[c[j]];
+        if ((a.y > y) != (b.y > y) && x < a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y)) inside = !inside;
+    }
+    return inside;
 }
 
 std::vector<const Face*> facesOf(const EntityList& list) {
@@ -174,6 +186,9 @@ TEST_F(CadImportTest, BrokenFilesAreRefusedWithTheFileAndTheProblem) {
         {"missing.obj", "v 0 0 0\nv 1 0 0\nf 1 2 9\n", "missing.obj: OBJ: vertex index out of range"},
         {"lines.obj", "v 0 0 0\nv 1 0 0\nl 1 2\n", "lines.obj: the file holds no faces"},
         {"flat.obj", "v 0 0 0\nv 1 0 0\nv 2 0 0\nf 1 2 3\n", "flat.obj: no face of the file has an area"},
+        {"nan.obj", "v 0 0 0\nv 1 nan 0\nv 0 1 0\nf 1 2 3\n", "nan.obj: a coordinate is not a finite number"},
+        {"far.dxf", "0\nSECTION\n2\nENTITIES\n0\nPOINT\n10\n1e999\n0\n3DFACE\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n12\n0\n22\n1\n32\n0\n13\n0\n23\n1\n33\n0\n0\nENDSEC\n0\nEOF\n",
+         "far.dxf: a coordinate is not a finite number"},
         {"noise.stl", std::string(300, '\x07'), "noise.stl: Failed to determine STL storage representation for $$$___magic___$$$.stl."},
         {"bad.dxf", "0\nSECTION\n2\nENTITIES\n0\n3DFACE\n8\nX\n10\nabc\n", "bad.dxf: Cannot parse string \"abc\" as a real number: does not start with digit or decimal point followed by digit."},
         {"room.txt", "v 0 0 0\n", "room.txt: '.txt' is not a format the importer reads"},
@@ -284,6 +299,16 @@ TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
     }
 }
 
+TEST_F(CadImportTest, OnlyTrianglesOfOneMaterialAreMerged) {
+    const struct { std::uint32_t second; std::size_t merged; } rows[] = {{0, 1}, {1, 2}};
+    for (const auto& [second, merged] : rows) {
+        CadMesh square;
+        square.vertices = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+        square.polygons = {{{0, 1, 2}, 0}, {{0, 2, 3}, second}};
+        EXPECT_EQ(PolygonMerger(square).merge().size(), merged) << second;
+    }
+}
+
 TEST_F(CadImportTest, DxfUnitCodesGiveTheirMetres) {
     const struct { int code; double metres; } rows[] = {{0, 0},     {1, 0.0254}, {2, 0.3048}, {3, 0},
                                                         {4, 0.001}, {5, 0.01},   {6, 1},      {14, 0.1}};
@@ -317,4 +342,69 @@ TEST_F(CadImportTest, LargeAndConcaveOutlinesStayFacesTheTracerCanUse) {
     const auto model = readModel(crown.model);
     ASSERT_EQ(facesOf(*model).size(), 1u);
     EXPECT_NEAR(std::fabs(facesOf(*model)[0]->plane.normal().z), 1, 1e-12) << crown.model;
+}
+
+// Outlines a fan from the first corner splits wrongly: the triangles of the
+// repair must keep the orientation, add up to the outline's area and, seen
+// from above, cover every point of it once and no point outside it.
+TEST_F(CadImportTest, SplitOutlinesAreCoveredExactlyOnceByTheirTriangles) {
+    CadMesh lifted;  // an L whose inner corner is lifted 1 cm, drawn from a corner that cannot see the whole L
+    lifted.vertices = {{4, 0, 0}, {4, 1, 0}, {1, 1, 0.01}, {1, 3, 0}, {0, 3, 0}, {0, 0, 0}};
+    CadMesh star;  // a flat star of 40 points: 80 corners
+    for (int i = 0; i < 80; ++i)
+        star.vertices.emplace_back((i % 2 ? 0.5 : 2) * std::cos(i * M_PI / 40), (i % 2 ? 0.5 : 2) * std::sin(i * M_PI / 40), 0);
+    std::mt19937 random(7);
+    for (CadMesh* mesh : {&lifted, &star}) {
+        CadPolygon outline;
+        for (std::uint32_t i = 0; i < mesh->vertices.size(); ++i) outline.corners.push_back(i);
+        const double area = mesh->areaVector(outline).z / 2;
+        mesh->polygons = {outline};
+        EXPECT_EQ(repairMesh(*mesh).split, 1u);
+        EXPECT_EQ(mesh->polygons.size(), outline.corners.size() - 2);
+        double sum = 0;
+        for (const CadPolygon& triangle : mesh->polygons) {
+            EXPECT_GT(mesh->areaVector(triangle).z, 0);
+            sum += mesh->areaVector(triangle).z / 2;
+        }
+        EXPECT_NEAR(sum, area, 1e-9);
+        std::uniform_real_distribution<double> coordinate(-2, 4);
+        for (int sample = 0; sample < 2000; ++sample) {
+            const double x = coordinate(random), y = coordinate(random);
+            int covering = 0;
+            for (const CadPolygon& triangle : mesh->polygons) covering += insideXy(*mesh, triangle, x, y);
+            ASSERT_EQ(covering, insideXy(*mesh, outline, x, y) ? 1 : 0) << x << ' ' << y;
+        }
+    }
+}
+
+TEST_F(CadImportTest, AFlatOutlineIsSplitOnlyBeyond64Corners) {
+    const struct { int corners; std::uint32_t split; std::size_t polygons; } rows[] = {{64, 0, 1}, {65, 1, 63}};
+    for (const auto& [corners, split, polygons] : rows) {
+        CadMesh mesh;
+        CadPolygon& outline = mesh.polygons.emplace_back();
+        for (int i = 0; i < corners; ++i) {
+            mesh.vertices.emplace_back(std::cos(i * 2 * M_PI / corners), std::sin(i * 2 * M_PI / corners), 0);
+            outline.corners.push_back(static_cast<std::uint32_t>(i));
+        }
+        EXPECT_EQ(repairMesh(mesh).split, split) << corners;
+        EXPECT_EQ(mesh.polygons.size(), polygons) << corners;
+    }
+}
+
+TEST_F(CadImportTest, VerticesWithinAMicrometreAreJoinedAcrossCellBoundaries) {
+    // Cells are a micrometre wide, centred on whole micrometres: 0.3 and 0.7 lie on either side of a boundary.
+    const struct { Coord a, b; std::size_t vertices; } rows[] = {
+        {{0.1e-6, 0, 0}, {0.4e-6, 0, 0}, 3},                    // in one cell
+        {{0.3e-6, 0, 0}, {0.7e-6, 0, 0}, 3},                    // either side of a boundary in x
+        {{0, 0.3e-6, 0.3e-6}, {0, 0.7e-6, 0.7e-6}, 3},          // of an edge of cells
+        {{0.3e-6, 0.3e-6, 0.3e-6}, {0.7e-6, 0.7e-6, 0.7e-6}, 3},  // of a corner of cells
+        {{-0.3e-6, 0, 0}, {1.2e-6, 0, 0}, 4},                   // 1.5 µm apart
+    };
+    for (const auto& [a, b, vertices] : rows) {
+        CadMesh mesh;
+        mesh.vertices = {a, b, {1, 0, 0}, {0, 1, 0}};
+        mesh.polygons = {{{0, 2, 3}, 0}, {{1, 3, 2}, 0}};
+        repairMesh(mesh);
+        EXPECT_EQ(mesh.vertices.size(), vertices) << b.x;
+    }
 }
