@@ -51,6 +51,8 @@ struct RunParameters {
     bool AlwaysObstructing = false;
     bool Diffusion = false;
     bool SaveDiffuseHits = false;
+    /// Write the parameter table (results file + ".csv") and the report (+ ".html") beside every results file.
+    bool Report = true;
     std::uint16_t OpenMP = 0;
     /// After a parse that failed: why, as the program's exit status (a usage error or a model it cannot read).
     ExitStatus parseFailure = ExitStatus::ok;
