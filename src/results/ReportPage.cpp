@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ostream>
 
 #include "results/SvgPlot.h"
@@ -26,6 +27,15 @@ const UsualRange* usualRange(const std::string& name) {
     return nullptr;
 }
 
+// A value as the tables show it: to the digits a reader compares (the CSV keeps six significant ones).
+std::string shown(double value, const std::string& unit) {
+    if (std::isinf(value)) return value > 0 ? "+&#8734;" : "&#8722;&#8734;";
+    const int decimals = unit == "dB" || unit == "ms" ? 1 : 2;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
 std::string cell(const ParameterRow* row) {
     if (!row) return "<td></td>";
     const ParameterValue& v = row->value;
@@ -33,8 +43,8 @@ std::string cell(const ParameterRow* row) {
     const UsualRange* range = usualRange(v.name);
     const bool unusual = range && (*v.value < range->low || *v.value > range->high);
     return unusual ? "<td class=\"out\" title=\"outside the usual range " + valueText(range->low) + " to " +
-                         valueText(range->high) + "\">" + valueText(v.value) + "</td>"
-                   : "<td>" + valueText(v.value) + "</td>";
+                         valueText(range->high) + "\">" + shown(*v.value, v.unit) + "</td>"
+                   : "<td>" + shown(*v.value, v.unit) + "</td>";
 }
 
 double distanceToNearestSource(const ResultsContents& contents, const Microphone& microphone) {
