@@ -30,8 +30,10 @@ Line leastSquares(const std::vector<double>& x, const std::vector<double>& y) {
 
 EnergyDecay::EnergyDecay(const std::vector<double>& energies, double width, double timeZero) {
     const double zero = std::max(0.0, timeZero);
-    const std::size_t first = static_cast<std::size_t>(std::floor(zero / width));
-    for (std::size_t k = first; k < energies.size(); ++k) {
+    // Without classes of a width (Precision 0 or less), or with time zero beyond them, there is nothing after it.
+    const double first = width > 0 ? std::floor(zero / width) : INFINITY;
+    if (!(first < static_cast<double>(energies.size()))) return;
+    for (auto k = static_cast<std::size_t>(first); k < energies.size(); ++k) {
         const double end = static_cast<double>(k + 1) * width - zero;
         segments_.push_back({segments_.empty() ? 0.0 : segments_.back().end, std::max(end, 0.0), energies[k]});
         sum_ += energies[k];

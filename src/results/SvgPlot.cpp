@@ -149,7 +149,10 @@ std::string SvgPlot::legend() const {
 }
 
 std::string SvgPlot::svg() const {
-    const Range x = spanned(true), y = spanned(false);
+    Range x = spanned(true), y = spanned(false);
+    // An empty or inverted span (a response of a single class) would divide by zero and never end its ticks.
+    for (Range* r : {&x, &y})
+        if (!(r->high > r->low) || !std::isfinite(r->high - r->low)) *r = {0, 1, false};
     std::string out = "<svg class=\"plot\" xmlns=\"http://www.w3.org/2000/svg\" width=\"" + number(width) +
                       "\" height=\"" + number(height) + "\" viewBox=\"0 0 " + number(width) + ' ' + number(height) +
                       "\" role=\"img\" aria-label=\"" + escapeHtml(title_) + "\">\n";
