@@ -38,12 +38,13 @@ ParameterTable::ParameterTable(const ResultsContents& contents) {
         }
         rows_.push_back({receiver, -1, speechTransmissionIndex(decays)});
     }
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        index_.emplace(std::tuple(rows_[i].receiver, rows_[i].band, rows_[i].value.name), i);
 }
 
 const ParameterRow* ParameterTable::find(int receiver, int band, const std::string& name) const {
-    for (const ParameterRow& row : rows_)
-        if (row.receiver == receiver && row.band == band && row.value.name == name) return &row;
-    return nullptr;
+    const auto found = index_.find(std::tuple(receiver, band, name));
+    return found == index_.end() ? nullptr : &rows_[found->second];
 }
 
 std::string bandName(int band) {

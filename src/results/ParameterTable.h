@@ -1,6 +1,8 @@
 #pragma once
 #include <iosfwd>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "results/ResultsContents.h"
@@ -28,6 +30,8 @@ public:
 
 private:
     std::vector<ParameterRow> rows_;
+    // Row index by receiver, band and name: the report looks up every value of a thousand receivers.
+    std::map<std::tuple<int, int, std::string>, std::size_t> index_;
 };
 
 /// The band column of the table: the band's centre frequency in Hz ("31.5" ... "16000"), "all" for band −1.

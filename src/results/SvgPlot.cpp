@@ -44,13 +44,24 @@ std::string escapeHtml(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
             // Results files name the degree sign with the Latin-1 byte 0xB0; the page is UTF-8.
-            case '\xB0': out += "&#176;"; break;
-            default: out += c;
+            case '\xB0':
+                out += "&#176;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -86,8 +97,8 @@ std::string SvgPlot::axes(const Range& x, const Range& y) const {
             const double fraction = (v - r.low) / (r.high - r.low);
             const double px = xAxis ? left + fraction * plotWidth : left;
             const double py = xAxis ? top + plotHeight : top + plotHeight - fraction * plotHeight;
-            out += xAxis ? "<line x1=\"" + number(px) + "\" y1=\"" + number(top) + "\" x2=\"" + number(px) + "\" y2=\"" +
-                               number(py + 5) + "\" class=\"grid\"/>"
+            out += xAxis ? "<line x1=\"" + number(px) + "\" y1=\"" + number(top) + "\" x2=\"" + number(px) +
+                               "\" y2=\"" + number(py + 5) + "\" class=\"grid\"/>"
                          : "<line x1=\"" + number(px - 5) + "\" y1=\"" + number(py) + "\" x2=\"" +
                                number(left + plotWidth) + "\" y2=\"" + number(py) + "\" class=\"grid\"/>";
             out += xAxis ? "<text x=\"" + number(px) + "\" y=\"" + number(py + 18) + "\" text-anchor=\"middle\">"
@@ -129,8 +140,7 @@ std::string SvgPlot::seriesPath(const Series& series, const Range& x, const Rang
     }
     const bool markers = series.style == Style::markers;
     return "<path d=\"" + d + "\" fill=\"none\" stroke=\"" + series.colour + "\" stroke-width=\"" +
-           (markers ? "2" : "1.4") + "\"" + (series.style == Style::dashed ? " stroke-dasharray=\"6 4\"" : "") +
-           "/>";
+           (markers ? "2" : "1.4") + "\"" + (series.style == Style::dashed ? " stroke-dasharray=\"6 4\"" : "") + "/>";
 }
 
 std::string SvgPlot::legend() const {
@@ -139,10 +149,10 @@ std::string SvgPlot::legend() const {
     for (std::size_t i = 0; i < series_.size(); ++i) {
         const Series& s = series_[i];
         if (!s.inLegend) continue;
-        out += "<g class=\"key\" data-series=\"" + escapeHtml(s.name) + "\"><line x1=\"" + number(width - right + 12) + "\" y1=\"" +
-               number(row) + "\" x2=\"" + number(width - right + 36) + "\" y2=\"" + number(row) + "\" stroke=\"" +
-               s.colour + "\" stroke-width=\"3\"/><text x=\"" + number(width - right + 42) + "\" y=\"" +
-               number(row + 4) + "\">" + escapeHtml(s.name) + "</text></g>\n";
+        out += "<g class=\"key\" data-series=\"" + escapeHtml(s.name) + "\"><line x1=\"" + number(width - right + 12) +
+               "\" y1=\"" + number(row) + "\" x2=\"" + number(width - right + 36) + "\" y2=\"" + number(row) +
+               "\" stroke=\"" + s.colour + "\" stroke-width=\"3\"/><text x=\"" + number(width - right + 42) +
+               "\" y=\"" + number(row + 4) + "\">" + escapeHtml(s.name) + "</text></g>\n";
         row += 18;
     }
     return out;

@@ -35,16 +35,20 @@ double directAt10m(int b) {
 // (1e12) and an ideal decay of T = 0.2 s from class 30 on, then a last row a million times its first class.
 std::string resultsText(bool withSource) {
     std::string text = "[Version]\nProgram = Tolveno 3.0\n\n[Model]\nName          = box.ray\n\n";
-    if (withSource) text += "[Source]\nName       = omni.spk\nPower      = 100 100 100 100 100 100 100 100 100 100\n"
-                            "Position   = 0 0 0\n\n";
-    text += "[Parameters]\nLevel             = 6\nTime              = 0.3 s\nPrecision         = 0.001 s\n"
-            "Humidity          = 50 %\n\n[Microphone_1]\n Position = 10 0 0 -1 0 0\n Direct Wave = 0.0002 s\n"
-            " LFC = 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3\n LE  = 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n"
-            " LF  = 0.2 0.25 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2\n Impulse response =\n";
+    if (withSource)
+        text +=
+            "[Source]\nName       = omni.spk\nPower      = 100 100 100 100 100 100 100 100 100 100\n"
+            "Position   = 0 0 0\n\n";
+    text +=
+        "[Parameters]\nLevel             = 6\nTime              = 0.3 s\nPrecision         = 0.001 s\n"
+        "Humidity          = 50 %\n\n[Microphone_1]\n Position = 10 0 0 -1 0 0\n Direct Wave = 0.0002 s\n"
+        " LFC = 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3 0.3\n LE  = 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n"
+        " LF  = 0.2 0.25 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2\n Impulse response =\n";
     text += row(directAt10m(5));
     for (int k = 1; k <= lastRow; ++k) text += row(0);
-    text += "\n[Microphone_2]\n Position = 0 5 0 1 0 0\n Direct Wave = 1e+12 s\n LFC = 0 0 0 0 0 0 0 0 0 0\n"
-            " LE  = 0 0 0 0 0 0 0 0 0 0\n LF  = 0 0 0 0 0 0 0 0 0 0\n Impulse response =\n";
+    text +=
+        "\n[Microphone_2]\n Position = 0 5 0 1 0 0\n Direct Wave = 1e+12 s\n LFC = 0 0 0 0 0 0 0 0 0 0\n"
+        " LE  = 0 0 0 0 0 0 0 0 0 0\n LF  = 0 0 0 0 0 0 0 0 0 0\n Impulse response =\n";
     const double lambda = 6 * std::numbers::ln10 / 0.2, w = 0.001;
     for (int k = 0; k < lastRow; ++k)
         text += row(k < 30 ? 0 : std::exp(-lambda * (k - 30) * w) * -std::expm1(-lambda * w) / lambda);
@@ -81,11 +85,11 @@ TEST_F(ParameterTableTest, TheCsvHasOneLinePerValueInItsOwnForm) {
         "1,31.5,EDT,,s",      // a single arrival has no decay: the value is empty
         "1,31.5,C50,inf,dB",  // nor late energy
         "1,31.5,D50,1,1",
-        "1,31.5,Ts,0.4,ms",   // the class from the direct sound at 0.2 ms to 1 ms, its energy at the midpoint
-        "1,63,LF,0.25,1",     // the lateral ratios as the file holds them
+        "1,31.5,Ts,0.4,ms",  // the class from the direct sound at 0.2 ms to 1 ms, its energy at the midpoint
+        "1,63,LF,0.25,1",    // the lateral ratios as the file holds them
         "1,16000,LFC,0.3,1",
         "1,16000,LE,0.1,1",
-        "1,all,STI,1,1",
+        "1,all,STI,1,1",  // full modulation: the weights less the redundancies
     };
     for (const char* line : expected) EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
     EXPECT_EQ(lines[1], "1,31.5,EDT,,s");
@@ -120,9 +124,10 @@ TEST_F(ParameterTableTest, TimeZeroAndTheLastClass) {
 
 // A run with Time 0 has a single row, the last one, which is left out: no value anywhere, and a report all the same.
 TEST_F(ParameterTableTest, AResponseOfASingleRowGivesNoValuesAndStillAReport) {
-    TConfig file("one.___", "[Parameters]\nTime = 0 s\nPrecision = 0 s\n\n[Microphone_1]\n Position = 1 2 3 1 0 0\n"
-                            " Direct Wave = 0.01 s\n LFC = 0 0 0 0 0 0 0 0 0 0\n LE  = 0 0 0 0 0 0 0 0 0 0\n"
-                            " LF  = 0 0 0 0 0 0 0 0 0 0\n Impulse response =\n 1 1 1 1 1 1 1 1 1 1\n\n[End]\n");
+    TConfig file("one.___",
+                 "[Parameters]\nTime = 0 s\nPrecision = 0 s\n\n[Microphone_1]\n Position = 1 2 3 1 0 0\n"
+                 " Direct Wave = 0.01 s\n LFC = 0 0 0 0 0 0 0 0 0 0\n LE  = 0 0 0 0 0 0 0 0 0 0\n"
+                 " LF  = 0 0 0 0 0 0 0 0 0 0\n Impulse response =\n 1 1 1 1 1 1 1 1 1 1\n\n[End]\n");
     ResultsContents contents;
     ASSERT_TRUE(readResultsContents(file, contents));
     const ParameterTable table(contents);

@@ -42,10 +42,10 @@ struct Ideal {
 // Decays that end between −36 and −72 dB, time zero inside a class: without the tail beyond the response the curve
 // bends down at its end and T30 comes out short (by a third where the response ends at −37 dB).
 const Ideal ideals[] = {
-    {0.5, 0.001, 0.0032, 0.31},   // ends at −37 dB
-    {1.0, 0.001, 0.0105, 1.2},    // −71 dB
-    {2.0, 0.002, 0.0203, 1.3},    // −38 dB
-    {0.8, 0.0005, 0.0071, 0.6},   // −44 dB
+    {0.5, 0.001, 0.0032, 0.31},  // ends at −37 dB
+    {1.0, 0.001, 0.0105, 1.2},   // −71 dB
+    {2.0, 0.002, 0.0203, 1.3},   // −38 dB
+    {0.8, 0.0005, 0.0071, 0.6},  // −44 dB
 };
 
 }  // namespace
@@ -56,7 +56,8 @@ TEST(RoomParametersTest, AnIdealDecayGivesItsReverberationTimeInEveryRange) {
     for (const Ideal& d : ideals) {
         const std::vector<ParameterValue> values =
             bandParameters(EnergyDecay(idealDecay(d.T, d.width, d.timeZero, d.end), d.width, d.timeZero), 1);
-        for (const char* name : {"EDT", "T20", "T30"}) EXPECT_NEAR(valueOf(values, name), d.T, 1e-9 * d.T) << d.T << name;
+        for (const char* name : {"EDT", "T20", "T30"})
+            EXPECT_NEAR(valueOf(values, name), d.T, 1e-9 * d.T) << d.T << name;
     }
 }
 
@@ -106,7 +107,10 @@ TEST(RoomParametersTest, AnIdealDecayGivesTheStiOfItsModulationTransferFunction)
 
 // A decay that ends at −30 dB gives EDT and T20 but no T30, and says why; one that ends at −8 dB gives none.
 TEST(RoomParametersTest, ARangeTheDecayDoesNotReachGivesNoValue) {
-    const struct { double end; std::vector<const char*> present, absent; } cases[] = {
+    const struct {
+        double end;
+        std::vector<const char*> present, absent;
+    } cases[] = {
         {0.5 + 0.0105, {"EDT", "T20"}, {"T30"}},
         {0.13 + 0.0105, {}, {"EDT", "T20", "T30"}},
     };
@@ -144,6 +148,7 @@ TEST(RoomParametersTest, ASingleArrivalAndSilence) {
         EXPECT_EQ(v.note, "no energy");
     }
     // Full modulation in every band: the weights less the redundancies, 1.
-    const ParameterValue sti = speechTransmissionIndex(std::vector<EnergyDecay>(10, EnergyDecay(energies, 0.001, 0.02)));
+    const ParameterValue sti =
+        speechTransmissionIndex(std::vector<EnergyDecay>(10, EnergyDecay(energies, 0.001, 0.02)));
     EXPECT_NEAR(sti.value.value_or(0), 1, 1e-12);
 }

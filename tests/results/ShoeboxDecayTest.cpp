@@ -38,7 +38,8 @@ double imageSourceT30(const double* receiver, double m, double c) {
                     const auto cls = static_cast<std::size_t>(d / c / width);
                     if (nx + ny + nz == 0) direct = d / c;
                     const double spreading = 4 * std::numbers::pi * d * d;
-                    if (cls < energies.size()) energies[cls] += std::pow(1 - alpha, nx + ny + nz) * std::exp(-m * d) / spreading;
+                    if (cls < energies.size())
+                        energies[cls] += std::pow(1 - alpha, nx + ny + nz) * std::exp(-m * d) / spreading;
                 }
     return EnergyDecay(energies, width, direct).fit(-5, -35)->reverberationTime();
 }
@@ -66,10 +67,12 @@ TEST_F(ShoeboxDecayTest, T30OfTheCsvIsThatOfTheImageSources) {
     model << " Source " << source[0] << ' ' << source[1] << ' ' << source[2] << " 3 2 1.2 0 omni.spk\n";
     for (const auto& r : receivers) model << " Receiver " << r[0] << ' ' << r[1] << ' ' << r[2] << " 0 0 0\n";
     writeFile("box.ray", model.str() + "End\n");
-    writeFile("box.material", "1 Wall, 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2, 999.9 999.9 999.9 999.9 999.9 999.9 "
-                              "999.9 999.9 999.9 999.9, 0 0 0 0 0 0 0 0 0 0\n");
-    writeFile("box.ini", "[Parameters]\nLevel = 12\nOpenMP = 1\nTime = 0.6\nPrecision = 0.001\nHistory = -1\nHumidity = 50\n"
-                         "Diffraction = 0\nDiffusion = 0\nSaveAll = 0\n");
+    writeFile("box.material",
+              "1 Wall, 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2 0.2, 999.9 999.9 999.9 999.9 999.9 999.9 "
+              "999.9 999.9 999.9 999.9, 0 0 0 0 0 0 0 0 0 0\n");
+    writeFile("box.ini",
+              "[Parameters]\nLevel = 12\nOpenMP = 1\nTime = 0.6\nPrecision = 0.001\nHistory = -1\nHumidity = 50\n"
+              "Diffraction = 0\nDiffusion = 0\nSaveAll = 0\n");
     ASSERT_EQ(std::system("\"" TOLVENO_BINARY "\" box </dev/null >/dev/null 2>&1"), 0);
     std::istringstream csv(readFile("box.___.csv"));
     const double c = 20.05 * std::sqrt(293.15);
