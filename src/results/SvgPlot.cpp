@@ -132,8 +132,8 @@ std::string SvgPlot::seriesPath(const Series& series, const Range& x, const Rang
         if (series.style == Style::stems)
             d += "M" + number(px(vx)) + ' ' + number(py(y.low)) + "V" + number(py(vy));
         else if (series.style == Style::markers)
-            d += "M" + number(px(vx) - 3) + ' ' + number(py(vy)) + "h6M" + number(px(vx)) + ' ' + number(py(vy) - 3) +
-                 "v6M" + at;
+            d += "M" + number(px(vx) - 5) + ' ' + number(py(vy)) + "h10M" + number(px(vx)) + ' ' +
+                 number(py(vy) - 5) + "v10";
         else
             d += (pen ? "L" : "M") + at;
         pen = true;
