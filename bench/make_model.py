@@ -20,7 +20,8 @@ high in the room (on the stage in the hall), aimed into the room. Every face
 has flags 1 (obstructing). The output depends only on the arguments.
 
 Written beside DIR/name.ray: DIR/name.material, DIR/name.ini (Level 8,
-Time 0.3 s; the benchmark overrides them with flags) and DIR/bench-omni.spk:
+Time 0.3 s; the benchmark overrides them with flags; Report 0, so that a run
+times the tracing, not the parameter table and report) and DIR/bench-omni.spk:
 a loudspeaker of ten bands at 100 dB radiating the same in every direction,
 without a cabinet, so that tracing adds no faces and no loading warning.
 """
@@ -353,6 +354,7 @@ Diffusion = 0
 DiffusionMode = 7
 CloneLevel = -1
 OpenMP = 1
+Report = 0
 """
 
 

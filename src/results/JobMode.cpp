@@ -14,6 +14,7 @@
 
 #include "acoustics/MicrophoneList.h"
 #include "results/MicrophoneSection.h"
+#include "results/ReportFiles.h"
 #include "results/ResultsFile.h"
 #include "results/SafeFile.h"
 #include "ui/DialogTemplate.h"
@@ -169,9 +170,12 @@ void writeSum(const std::string& name, int pyramids, double meanFreePath) {
         // for readers that expect them from slot 1.
         writeMicrophones(out);
     });
-    if (written) return;
-    showError("Can't write results file %s", name.c_str());
-    jobFailed(ExitStatus::outputNotWritable);
+    if (!written) {
+        showError("Can't write results file %s", name.c_str());
+        jobFailed(ExitStatus::outputNotWritable);
+        return;
+    }
+    if (parameters.Report) jobFailed(writeReportFiles(name));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "acoustics/MicrophoneList.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
+#include "results/ReportFiles.h"
 #include "results/ResultsFile.h"
 #include "results/SafeFile.h"
 #include "run/OrderedCommits.h"
@@ -285,4 +286,6 @@ void RayManager::writeResults(unsigned sourceIndex, double meanFreePath, double 
                                             standardDeviation, meanHistory, monitor.totalElapsedText(),
                                             cancelledAfter});
     if (!written && status == ExitStatus::ok) status = ExitStatus::outputNotWritable;
+    if (!written || !parameters.Report) return;
+    if (const ExitStatus report = writeReportFiles(resultsFileName(sourceIndex)); status == ExitStatus::ok) status = report;
 }

@@ -195,6 +195,9 @@ void RunParameters::applySettings(const TConfig& config) {
     OpenMP = low16(integer("OpenMP", "1"));
     AlwaysObstructing = boolean("AlwaysObstructing", "0");
     LateCorrection = boolean("LateCorrection", "0");
+    // Unlike the other keys, a missing Report keeps its value: results files, whose [Parameters] job mode reads
+    // after the settings file, do not hold it and must not switch off what the settings asked for.
+    if (const int i = config.find("Report"); i >= 0) Report = isTrueText(config.value(i));
     author = "Quarlen";
 }
 

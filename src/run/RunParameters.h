@@ -53,6 +53,8 @@ struct RunParameters {
     bool SaveDiffuseHits = false;
     /// The late decay corrected for what the receivers miss once pyramids grow wider than the room (tracing/LateCorrection.h).
     bool LateCorrection = false;
+    /// Write the parameter table (results file + ".csv") and the report (+ ".html") beside every results file.
+    bool Report = true;
     std::uint16_t OpenMP = 0;
     /// After a parse that failed: why, as the program's exit status (a usage error or a model it cannot read).
     ExitStatus parseFailure = ExitStatus::ok;

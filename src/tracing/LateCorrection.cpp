@@ -5,6 +5,8 @@
 #include <cmath>
 #include <random>
 #include <vector>
+#include <cstdio>
+#include <cstdlib>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
@@ -140,6 +142,9 @@ bool apply(const Model& model, const TraceStatistics& statistics, MicrophoneList
             for (int b = 0; b < bandCount; ++b) detected[j][b] += heard[j][b] / static_cast<double>(list.probes.size());
     }
     const std::vector<BandSums> factor = factors(detected, expected);
+    if (std::getenv("LATE_DEBUG"))
+        for (std::size_t j = 0; j < bins; j += 10)
+            std::fprintf(stderr, "DBG %zu %g %g %g %g\n", j, expected[j][2], detected[j][2], factor[j][2], factor[j][5]);
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
         if (Microphone* m = list.at(static_cast<int>(i))) correct(m->response, factor);
     return true;

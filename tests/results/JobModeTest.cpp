@@ -246,6 +246,10 @@ TEST_F(JobModeTest, AJobOverSeparateSourcesEqualsTheAccumulatedRun) {
     for (const std::string arguments : {"hall /A1", "hall /A0", "sum.job"})
         ASSERT_EQ(std::system(("\"" TOLVENO_BINARY "\" " + arguments + " </dev/null 2>/dev/null").c_str()), 0);
     const auto accumulated = sectionsOf(readFile("hall.___")), added = sectionsOf(readFile("hall._8p"));
+    // The sum has its parameter table too; holding no [Source], it gives no strength.
+    const std::string table = readFile("hall._8p.csv");
+    EXPECT_TRUE(table.starts_with("receiver,band,parameter,value,unit\n1,31.5,EDT,"));
+    EXPECT_NE(table.find("\n2,1000,G,,dB\n"), std::string::npos);
     int nonZero = 0;
     for (int slot : {1, 2}) {
         const std::vector<double>&sum = added.at(slot).values, &one = accumulated.at(slot).values;
