@@ -46,20 +46,20 @@ struct Moments {
 class ImageSums {
 public:
     ImageSums(const ShoeboxCase& room, long mostReflections)
-        : step(room.soundSpeed * room.precision),
-          classes(static_cast<std::size_t>(std::round(room.time / room.precision))),
-          sums(static_cast<std::size_t>(mostReflections + 1) * classes),
-          room_(room) {}
+        : room_(room),
+          step_(room.soundSpeed * room.precision),
+          classes_(static_cast<std::size_t>(std::round(room.time / room.precision))),
+          sums_(static_cast<std::size_t>(mostReflections + 1) * classes_) {}
 
     // Adds the image at distance d reached after n reflections, if it arrives before the end.
     void add(double d, long n) {
         assert(d > 0);
         // The class as the tracer finds it: the arrival time d / c truncated to classes.
         const double k = std::trunc(d / room_.soundSpeed / room_.precision);
-        if (k >= static_cast<double>(classes)) return;
-        const double delta = d - step * (k + 0.5);
+        if (k >= static_cast<double>(classes_)) return;
+        const double delta = d - step_ * (k + 0.5);
         const double w = 1 / (4 * std::numbers::pi * d * d);
-        Moments& m = sums[static_cast<std::size_t>(n) * classes + static_cast<std::size_t>(k)];
+        Moments& m = sums_[static_cast<std::size_t>(n) * classes_ + static_cast<std::size_t>(k)];
         m.w += w;
         m.wd += w * delta;
         m.wdd += w * delta * delta;
@@ -67,17 +67,17 @@ public:
 
     // The response: per group, (1 − α)^n and exp(−m d) = exp(−m d_centre)(1 − mδ + m²δ²/2 + …).
     EnergyResponse response() const {
-        EnergyResponse out{room_.precision, std::vector<BandValues>(classes, BandValues{})};
-        const std::size_t groups = sums.size() / std::max<std::size_t>(classes, 1);
+        EnergyResponse out{room_.precision, std::vector<BandValues>(classes_, BandValues{})};
+        const std::size_t groups = sums_.size() / std::max<std::size_t>(classes_, 1);
         for (int b = 0; b < bandCount; ++b) {
             const double m = room_.airAbsorption[b];
             const double kept = std::max(0.0, 1 - room_.absorption[b]);
             double wallFactor = 1;
             for (std::size_t n = 0; n < groups; ++n, wallFactor *= kept)
-                for (std::size_t k = 0; k < classes; ++k) {
-                    const Moments& s = sums[n * classes + k];
+                for (std::size_t k = 0; k < classes_; ++k) {
+                    const Moments& s = sums_[n * classes_ + k];
                     if (s.w == 0) continue;
-                    const double centre = step * (static_cast<double>(k) + 0.5);
+                    const double centre = step_ * (static_cast<double>(k) + 0.5);
                     out.rows[k][b] += wallFactor * std::exp(-m * centre) * (s.w - m * s.wd + m * m * s.wdd / 2);
                 }
         }
@@ -85,10 +85,10 @@ public:
     }
 
 private:
-    double step;
-    std::size_t classes;
-    std::vector<Moments> sums;
     const ShoeboxCase& room_;
+    double step_;
+    std::size_t classes_;
+    std::vector<Moments> sums_;
 };
 }  // namespace
 
