@@ -55,6 +55,9 @@ CASES = {
 }
 DEFAULT_CASES = ["a03-500", "a01-125", "a02-250", "hall-1k"]
 
+# LateCorrection of the traced runs (--late).
+LATE = 0
+
 SETTINGS = """[Parameters]
 Level = 8
 Time = {time}
@@ -71,6 +74,8 @@ Diffusion = 0
 DiffusionMode = 7
 CloneLevel = -1
 OpenMP = 1
+Report = 0
+LateCorrection = {late}
 """
 
 
@@ -115,7 +120,7 @@ def write_case(folder, name, case):
         base + ".material": "Material of the late-decay benchmark: absorption, transmission loss, scattering.\n"
                             "1 Wall, %s, %s, %s\n" % (" ".join(["%g" % alpha] * 10), " ".join(["999.9"] * 10),
                                                         " ".join(["0.05"] * 10)),
-        base + ".ini": SETTINGS.format(time=time_s, precision=precision, humidity=humidity),
+        base + ".ini": SETTINGS.format(time=time_s, precision=precision, humidity=humidity, late=LATE),
         os.path.join(folder, make_model.SPEAKER): make_model.speaker_text(),
     }
     for path, text in files.items():
@@ -195,7 +200,10 @@ def main():
     parser.add_argument("--levels", default="8,10", help="comma-separated Levels (at most 12 advised)")
     parser.add_argument("--only", choices=sorted(CASES), help="run this case alone")
     parser.add_argument("--keep", help="write the cases into this folder and keep them")
+    parser.add_argument("--late", action="store_true", help="trace with LateCorrection = 1")
     args = parser.parse_args()
+    global LATE
+    LATE = 1 if args.late else 0
     levels = [int(v) for v in args.levels.split(",")]
     names = [args.only] if args.only else DEFAULT_CASES
     folder = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="late_decay_")

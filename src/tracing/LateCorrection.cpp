@@ -5,8 +5,6 @@
 #include <cmath>
 #include <random>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 #include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
@@ -53,10 +51,13 @@ std::vector<BandSums> binned(const ImpulseResponse& response, std::size_t bins) 
 }
 
 // The factor 1 / η of each bin, η being the share of the room-average fluence
-// the probes detected, summed over a window of ±25 % of the bin's time (at
-// least one bin each side) to smooth the probes' sparse late arrivals. A
-// window where the probes heard nothing keeps the factor before it; the
-// factor is kept within 1 and 100.
+// the probes detected: the mean of the bins' shares over a window of ±25 % of
+// the bin's time (at least one bin each side), which smooths the probes'
+// sparse late arrivals. A mean of shares, not a share of sums: the fluence
+// falls by several decibels across a late window, and a share of sums would
+// take its value from the window's early, better detected end. A window where
+// the probes heard nothing keeps the factor before it; the factor is kept
+// within 1 and 100.
 std::vector<BandSums> factors(const std::vector<BandSums>& detected, const std::vector<BandSums>& expected) {
     const std::size_t n = expected.size();
     std::vector<BandSums> result(n, BandSums{});
@@ -65,12 +66,14 @@ std::vector<BandSums> factors(const std::vector<BandSums>& detected, const std::
         for (std::size_t j = 0; j < n; ++j) {
             const std::size_t spread = std::max<std::size_t>(1, j / 4);
             const std::size_t from = j > spread ? j - spread : 0, to = std::min(n - 1, j + spread);
-            double heard = 0, average = 0;
+            double shares = 0;
+            int counted = 0;
             for (std::size_t i = from; i <= to; ++i) {
-                heard += detected[i][b];
-                average += expected[i][b];
+                if (!(expected[i][b] > 0)) continue;
+                shares += detected[i][b] / expected[i][b];
+                ++counted;
             }
-            if (heard > 0 && average > 0) factor = std::clamp(average / heard, 1.0, 100.0);
+            if (shares > 0) factor = std::clamp(counted / shares, 1.0, 100.0);
             result[j][b] = factor;
         }
     }
@@ -142,9 +145,6 @@ bool apply(const Model& model, const TraceStatistics& statistics, MicrophoneList
             for (int b = 0; b < bandCount; ++b) detected[j][b] += heard[j][b] / static_cast<double>(list.probes.size());
     }
     const std::vector<BandSums> factor = factors(detected, expected);
-    if (std::getenv("LATE_DEBUG"))
-        for (std::size_t j = 0; j < bins; j += 10)
-            std::fprintf(stderr, "DBG %zu %g %g %g %g\n", j, expected[j][2], detected[j][2], factor[j][2], factor[j][5]);
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
         if (Microphone* m = list.at(static_cast<int>(i))) correct(m->response, factor);
     return true;
