@@ -176,7 +176,8 @@ TEST_F(CadImportTest, DegenerateDuplicateAndNonPlanarFacesAreCountedAndRepaired)
               "Imported bent.obj (no unit declared: taken as metres)\nFaces in: 5, faces out: 3\n"
               "Dropped: 2 degenerate, 1 duplicate\nSplit into triangles (not planar or over 64 corners): 1\n"
               "Turned for a consistent orientation: 2\n");
-    for (const Face* face : facesOf(*readModel(result.model))) EXPECT_EQ(face->vertexCount, face->area > 10 ? 4 : 3);
+    const auto model = readModel(result.model);
+    for (const Face* face : facesOf(*model)) EXPECT_EQ(face->vertexCount, face->area > 10 ? 4 : 3);
 }
 
 TEST_F(CadImportTest, BrokenFilesAreRefusedWithTheFileAndTheProblem) {
