@@ -18,7 +18,7 @@ struct TraceStatistics;
 /// common to every receiver are made good.
 namespace LateCorrection {
 /// The number of probes.
-inline constexpr int probeCount = 8;
+inline constexpr int probeCount = 4;
 /// Places the probes (microphones().probes) inside the model by a seeded random walk from the source.
 void placeProbes(const Model& model, const Coord& source);
 /// Divides the late part of every receiver's response by the share the probes detected; answers false
