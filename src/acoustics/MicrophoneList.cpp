@@ -25,12 +25,6 @@ int MicrophoneList::addReceiver(const Line& axis) {
     return add(std::move(microphone), count() + 1);
 }
 
-Microphone* MicrophoneList::listener(unsigned i) {
-    const unsigned receivers = receiverCount();
-    if (i <= receivers) return at(static_cast<int>(i));
-    return i - receivers <= probes.size() ? &probes[i - receivers - 1] : nullptr;
-}
-
 MicrophoneList& microphones() {
     static MicrophoneList list;
     return list;

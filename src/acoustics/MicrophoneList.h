@@ -1,6 +1,5 @@
 #pragma once
 #include <memory>
-#include <vector>
 
 #include "acoustics/Microphone.h"
 #include "foundation/TArray.h"
@@ -25,13 +24,6 @@ public:
     void clearAll();
     /// Creates the microphone of a receiver with the given axis at slot count() + 1 and answers that slot.
     int addReceiver(const Line& axis);
-    /// The receivers and the probes.
-    unsigned listenerCount() const { return receiverCount() + static_cast<unsigned>(probes.size()); }
-    /// Receiver i (1 to receiverCount()), else probe i − receiverCount() − 1; null beyond.
-    Microphone* listener(unsigned i);
-
-    /// Hidden listeners of the late correction: served like receivers, numbered after them, never written.
-    std::vector<Microphone> probes;
 };
 
 /// The process-wide list of microphones.

@@ -499,13 +499,13 @@ void Model::indexReceivers() {
     receiversCulled_ = false;
     // An empty slot gets a position no cone contains: serving it does nothing anyway.
     const double nowhere = std::numeric_limits<double>::quiet_NaN();
-    receiverPositions_.assign(list.listenerCount(), Coord(nowhere, nowhere, nowhere));
-    for (unsigned i = 1; i <= list.listenerCount(); ++i)
-        if (const Microphone* m = list.listener(i)) receiverPositions_[i - 1] = m->axis.origin;
+    receiverPositions_.assign(list.receiverCount(), Coord(nowhere, nowhere, nowhere));
+    for (unsigned i = 1; i <= list.receiverCount(); ++i)
+        if (const Microphone* m = list.at(static_cast<int>(i))) receiverPositions_[i - 1] = m->axis.origin;
 #ifndef TOLVENO_LINEAR_SCAN
     receiversCulled_ = true;
     // Below that a test of every receiver against a pyramid's cone costs less than the tree.
-    if (list.listenerCount() < 128) return;
+    if (list.receiverCount() < 128) return;
     std::vector<BoxTree::Box> points;
     for (const Coord& c : receiverPositions_) points.push_back(std::isnan(c.x) ? BoxTree::Box{ORIGIN, ORIGIN} : BoxTree::Box{c, c});
     receiverIndex_.build(points);

@@ -101,7 +101,9 @@ bool RayManager::outputsWritable(std::uint32_t pyramids) {
     return true;
 }
 
-void RayManager::tracePyramid(Pyramid& p, PyramidLog& log) { PyramidTracer(model, log).trace(p); }
+void RayManager::tracePyramid(Pyramid& p, PyramidLog& log) {
+    PyramidTracer(model, log, parameters.LateCorrection ? &statistics.spheres : nullptr).trace(p);
+}
 
 bool RayManager::run() {
     const std::uint32_t pyramids = PyramidGenerator::pyramidCount(parameters.Level);
@@ -155,10 +157,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     if (index == 0 || run.SaveAll) {
         statistics.clearSums();
         microphones().clearAll();
-        if (run.LateCorrection) {
-            LateCorrection::placeProbes(model, source.axis.origin);
-            statistics.late.clear();
-        }
+        if (run.LateCorrection) LateCorrection::prepare(model, microphones(), statistics);
     }
     setDirectDelays(source);
     model.indexReceivers();
@@ -263,7 +262,7 @@ void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32
         deviation = std::sqrt(std::max(0.0, statistics.pathSquareSum / n - meanFreePath * meanFreePath));
     }
     if (parameters.LateCorrection)
-        LateCorrection::apply(model, statistics, microphones(), static_cast<double>(statistics.escapedCount) / std::max(done, 1u));
+        LateCorrection::apply(statistics, microphones(), static_cast<double>(statistics.escapedCount) / std::max(done, 1u));
     writeResults(index, meanFreePath, deviation, n / pyramids, cancelled ? std::max(done, 1u) : 0);
 }
 

@@ -9,6 +9,7 @@
 struct Microphone;
 struct Pyramid;
 struct TraceStatistics;
+struct ReceiverSpheres;
 
 /// What one pyramid and its clones give the run (arrivals with their hits-file
 /// records, escapes, edge hits, finished paths), kept until it is committed.
@@ -30,8 +31,10 @@ public:
     void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
     /// Keeps a finished path (the pyramid's or a clone's).
     void finished(const Pyramid& p);
-    /// Keeps a leg from path length start to end (metres) for the room-average fluence: its energy and solid-angle share.
-    void leg(double start, double end, const BandEnergies& energy, double share);
+    /// Keeps, for every receiver's sphere the leg from a to b runs through, the chord's path lengths (the leg
+    /// starting at path length start), the energy the pyramid carries and its share (solid angle / 4π).
+    void leg(const ReceiverSpheres& spheres, const Coord& a, const Coord& b, double start, const BandEnergies& energy,
+             double share);
     /// Hands everything kept to the microphones, the hits file and statistics, in the order kept; leaves the log empty.
     /// One thread at a time.
     void commit(TraceStatistics& statistics);
@@ -58,13 +61,14 @@ private:
     std::string hits_;
     std::vector<Mark> marks_;
     std::vector<Path> paths_;
-    struct Leg {
-        double start;
-        double end;
+    struct Chord {
+        std::size_t sphere;
+        double from;
+        double to;
         double share;
         BandEnergies energy;
     };
-    std::vector<Leg> legs_;
+    std::vector<Chord> chords_;
 };
 
 /// Keeps an arrival of p at receiver number microphone in p's log, with its hits-file record when withHits;

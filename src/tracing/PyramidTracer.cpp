@@ -9,6 +9,7 @@
 #include "run/RunParameters.h"
 #include "tracing/EnergyModel.h"
 #include "tracing/PyramidLog.h"
+#include "tracing/ReceiverSpheres.h"
 
 namespace {
 // The solid angle of the triangle of directions a, b, c over 4π, by Van
@@ -22,7 +23,7 @@ double solidAngleShare(const PyramidSection& s) {
 
 void PyramidTracer::trace(Pyramid& p) {
     p.log = &log_;
-    share_ = parameters.LateCorrection ? solidAngleShare(p.section) : 0;
+    share_ = spheres_ ? solidAngleShare(p.section) : 0;
     queue_[0] = &p;
     for (Pyramid* q = &p; q;) {
         while (step(*q)) {
@@ -39,6 +40,7 @@ bool PyramidTracer::step(Pyramid& q) {
     const RunParameters& run = parameters;
     const bool cloning = q.order <= run.CloneLevel && !queue_[writeIndex_];
     const BandEnergies savedEnergy = q.energy;
+    const Coord legStart = q.ray.origin;
     Face* monopermeable = nullptr;
     const int n = model_.traceLeg(q, monopermeable);
     if (n == 0) {
@@ -46,7 +48,7 @@ bool PyramidTracer::step(Pyramid& q) {
         return false;
     }
     if (n > 1) log_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
-    if (share_ > 0) log_.leg(q.pathLength - q.lastLeg, q.pathLength, savedEnergy, share_);
+    if (share_ > 0) log_.leg(*spheres_, legStart, q.hitPoint, q.pathLength - q.lastLeg, savedEnergy, share_);
     const bool over = run.History < 0 ? q.pathLength / run.SoundSpeed >= run.Time : q.order - 1 >= run.History;
     if (over) return false;
     // Four legs adding up to a centimetre: the pyramid is trapped in a corner.

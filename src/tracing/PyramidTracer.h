@@ -8,6 +8,7 @@
 class Model;
 class Face;
 class PyramidLog;
+struct ReceiverSpheres;
 
 /// Follows one pyramid through the model, and the clones it spawns, until
 /// each escapes, runs out of time or reflections, or gets stuck.
@@ -16,7 +17,9 @@ class PyramidLog;
 /// thread's own; everything the pyramid gives the run goes to its log.
 class PyramidTracer {
 public:
-    PyramidTracer(const Model& model, PyramidLog& log) : model_(model), log_(log) {}
+    /// With spheres (LateCorrection on), every leg's chords through the receivers' spheres go to the log too.
+    PyramidTracer(const Model& model, PyramidLog& log, const ReceiverSpheres* spheres = nullptr)
+        : model_(model), log_(log), spheres_(spheres) {}
 
     /// Traces p (left in its final state, still the caller's) and then its clones, first in first out, into the log.
     void trace(Pyramid& p);
@@ -31,12 +34,13 @@ private:
     static constexpr int queueSize = 16;
     const Model& model_;
     PyramidLog& log_;
+    const ReceiverSpheres* spheres_;
     std::array<Pyramid*, queueSize> queue_{};
     std::array<std::unique_ptr<Pyramid>, queueSize> clones_{};
     int writeIndex_ = 1;
     int readIndex_ = 0;
     std::array<double, 4> recentLegs_{1e12, 1e12, 1e12, 1e12};
-    // The pyramid's solid angle over 4π, for the room-average fluence; 0 when LateCorrection is off.
+    // The pyramid's solid angle over 4π, for the receivers' spheres; 0 without them.
     double share_ = 0;
     int legIndex_ = 0;
 };

@@ -77,15 +77,11 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
 }
 
 // Serves receiver i from the leg of p that starts at its ray's origin: the
-// arrival, through whatever stands between, or diffracted around it. A probe
-// of the late correction (numbered after the receivers) hears the arrival
-// only: no hits record, no diffraction (early sound around edges, which the
-// late correction does not measure).
+// arrival, through whatever stands between, or diffracted around it.
 void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const {
     const RunParameters& run = parameters;
-    Microphone* microphone = microphones().listener(i);
+    Microphone* microphone = microphones().at(static_cast<int>(i));
     if (!microphone) return;
-    const bool probe = i > microphones().receiverCount();
     const Coord& legStart = p.ray.origin;
     const Coord& receiver = microphone->axis.origin;
     if (p.order > 0 && side(p.lastFace->plane, receiver) * apexSide >= 0) return;
@@ -97,7 +93,7 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
     ObstructionList obstructions;
     // Only a diffraction looks at which faces stand in the way; without one, an
     // opaque face ends the search, the arrival being lost whatever lies beyond it.
-    const bool mayDiffract = inside && run.Diffraction != 0 && !probe;
+    const bool mayDiffract = inside && run.Diffraction != 0;
     const int k = mayDiffract ? findObstructions(receiver, legStart, false, obstructions, p.lastFace, monopermeable)
                               : findObstructionsToOpaque(receiver, legStart, obstructions, p.lastFace, monopermeable);
     // Distances run along the path travelled, not from the image source.
@@ -109,18 +105,17 @@ void Model::serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* mono
     if (passed && side(passed->plane, legStart) != side(passed->plane, receiver))
         applyMonopermeable(energy, passed->material);
     if (k == 0) {
-        recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time,
-                      !probe && (inside || run.SaveDiffuseHits));
+        recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, inside || run.SaveDiffuseHits);
         return;
     }
-    if (mayDiffract && (k <= 2 || run.Diffraction > 2))
+    if (inside && ((k <= 2 && run.Diffraction != 0) || (k >= 3 && run.Diffraction > 2)))
         diffract(*this, p, i, obstructions, energy, monopermeable);
     bool through = true;
     for (std::uint32_t j = 0; j < obstructions.count && through; ++j) {
         applyObstruction(energy, obstructions.entries[j].face->material);
         through = anyAbove0(energy);
     }
-    if (through) recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, !probe);
+    if (through) recordArrival(p, *microphone, i, energy, static_cast<unsigned>(p.order), time, true);
 }
 
 int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
@@ -138,11 +133,11 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     // the index leaves out would be passed over anyway.
     thread_local std::vector<std::uint32_t> candidates;
     const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ &&
-                         receiverPositions_.size() == list.listenerCount() &&
+                         receiverPositions_.size() == list.receiverCount() &&
                          receiversMaybeInside(p, candidates);
-    const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.listenerCount();
+    const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
     for (unsigned k = 0; k < count; ++k) {
-        const unsigned i = indexed ? candidates[k] + 1 : list.listenerCount() - k;
+        const unsigned i = indexed ? candidates[k] + 1 : list.receiverCount() - k;
         serve(p, i, apexSide, passesMonopermeable ? monopermeable : nullptr, monopermeable);
     }
     if (passesMonopermeable) applyMonopermeable(p.energy, monopermeable->material);

@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "geometry/Line.h"
-#include "tracing/LateField.h"
+#include "tracing/ReceiverSpheres.h"
 
 /// What the tracing of a source adds up over its pyramids: path sums, escapes
 /// and edge hits, and the escaped-rays file while it is open.
@@ -18,8 +18,8 @@ struct TraceStatistics {
     std::uint32_t edgeHitCount = 0;
     /// The escaped-rays file, or null.
     std::ostream* escapedRays = nullptr;
-    /// The room-average fluence of the legs, kept only with LateCorrection on.
-    LateField late;
+    /// The fluence around each receiver, kept only with LateCorrection on.
+    ReceiverSpheres spheres;
 
     /// A pyramid left the model along ray.
     void escaped(const Line& ray);
