@@ -41,7 +41,7 @@ void printT30(const std::vector<BandValues>& rows, double precision) {
     for (int b = 0; b < bandCount; ++b) {
         std::vector<double> energy(rows.size());
         for (std::size_t k = 0; k < rows.size(); ++k) energy[k] = rows[k][static_cast<std::size_t>(b)];
-        std::printf("%s%.5g", b ? " " : "", decayTimes(energy, precision).t30);
+        std::printf("%s%.5g", b ? " " : "", t30Of(energy, precision));
     }
     std::printf("\n");
 }

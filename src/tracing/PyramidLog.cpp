@@ -55,11 +55,16 @@ void PyramidLog::commit(TraceStatistics& statistics) {
 
 void recordArrival(Pyramid& p, Microphone& target, unsigned microphone, const BandEnergies& energy, unsigned order,
                    double time, bool withHits) {
+    const auto keep = [&](PyramidLog& log) {
+        log.arrival(target, energy, order, p.ray.direction(), time);
+        if (withHits) log.hits(p, microphone, energy, time);
+    };
+    if (p.log) {
+        keep(*p.log);
+        return;
+    }
     PyramidLog alone;
-    PyramidLog& log = p.log ? *p.log : alone;
-    log.arrival(target, energy, order, p.ray.direction(), time);
-    if (withHits) log.hits(p, microphone, energy, time);
-    if (p.log) return;
+    keep(alone);
     TraceStatistics unused;
     alone.commit(unused);
 }

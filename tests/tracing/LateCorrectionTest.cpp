@@ -51,7 +51,7 @@ protected:
         std::copy(std::begin(parameters.airAbsorption), std::end(parameters.airAbsorption), room.airAbsorption.begin());
         const EnergyResponse exact = shoeboxResponse(room);
         std::array<double, bandCount> t30{};
-        for (int b = 0; b < bandCount; ++b) t30[b] = decayTimes(exact.band(b), room.precision).t30;
+        for (int b = 0; b < bandCount; ++b) t30[b] = t30Of(exact.band(b), room.precision);
         return t30;
     }
     const std::vector<std::array<double, 3>> receivers = {{7.2, 5.1, 1.3}, {5.5, 1.6, 2.8}, {8.7, 6.9, 0.9},
@@ -71,13 +71,13 @@ TEST_F(LateCorrectionTest, T30WithinAJustNoticeableDifferenceOfTheImageSources) 
         const double direct = std::hypot(receivers[i][0] - 2.1, receivers[i][1] - 3.3, receivers[i][2] - 1.7);
         const auto early = static_cast<std::ptrdiff_t>((direct / parameters.SoundSpeed + 0.08) / parameters.Precision);
         for (int b = 0; b < bandCount; ++b) {
-            const double error = decayTimes(corrected[i][b], parameters.Precision).t30 / exact[b] - 1;
+            const double error = t30Of(corrected[i][b], parameters.Precision) / exact[b] - 1;
             EXPECT_LT(std::fabs(error), 0.08) << "receiver " << i + 1 << ", band " << b;
             meanError[b] += error / n;
             EXPECT_TRUE(std::equal(plain[i][b].begin(), plain[i][b].begin() + early, corrected[i][b].begin()))
                 << "receiver " << i + 1 << ", band " << b;
         }
-        plainError += (decayTimes(plain[i][3], parameters.Precision).t30 / exact[3] - 1) / n;
+        plainError += (t30Of(plain[i][3], parameters.Precision) / exact[3] - 1) / n;
     }
     for (int b = 0; b < bandCount; ++b) EXPECT_LT(std::fabs(meanError[b]), 0.05) << "band " << b;
     EXPECT_LT(plainError, -0.08) << "the plain run, short as it was";
@@ -109,7 +109,7 @@ TEST_F(LateCorrectionTest, EachReceiverOfAnLShapedRoomKeepsItsOwnDecay) {
         std::vector<double> traced(response.classCount);
         for (std::uint32_t k = 0; k < response.classCount; ++k) traced[k] = response.row(k)[5];
         ASSERT_EQ(traced.size(), reference.size());
-        const double error = decayTimes(traced, 0.002).t30 / decayTimes(reference, 0.002).t30 - 1;
+        const double error = t30Of(traced, 0.002) / t30Of(reference, 0.002) - 1;
         EXPECT_LT(std::fabs(error), 0.08) << "receiver " << receiver << ": " << error;
     }
     EXPECT_EQ(receiver, 6);
