@@ -29,6 +29,7 @@ import argparse
 import math
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -58,25 +59,12 @@ DEFAULT_CASES = ["a03-500", "a01-125", "a02-250", "hall-1k"]
 # LateCorrection of the traced runs (--late).
 LATE = 0
 
-SETTINGS = """[Parameters]
-Level = 8
-Time = {time}
-Precision = {precision}
-History = -1
-Humidity = {humidity}
-Temperature = 20
-SaveAll = 0
-Diffraction = 0
-HitLevel = -1
-RandomizeAfter = -1
-SaveEscaped = 0
-Diffusion = 0
-DiffusionMode = 7
-CloneLevel = -1
-OpenMP = 1
-Report = 0
-LateCorrection = {late}
-"""
+def settings(time_s, precision, humidity):
+    """The benchmark models' settings with this case's Time, Precision and Humidity, and LateCorrection."""
+    text = make_model.SETTINGS
+    for key, value in (("Time", time_s), ("Precision", precision), ("Humidity", humidity)):
+        text = re.sub(r"^%s = .*$" % key, "%s = %g" % (key, value), text, flags=re.M)
+    return text + "LateCorrection = %d\n" % LATE
 
 
 def receivers(size, source, count, seed=18):
@@ -120,7 +108,7 @@ def write_case(folder, name, case):
         base + ".material": "Material of the late-decay benchmark: absorption, transmission loss, scattering.\n"
                             "1 Wall, %s, %s, %s\n" % (" ".join(["%g" % alpha] * 10), " ".join(["999.9"] * 10),
                                                         " ".join(["0.05"] * 10)),
-        base + ".ini": SETTINGS.format(time=time_s, precision=precision, humidity=humidity, late=LATE),
+        base + ".ini": settings(time_s, precision, humidity),
         os.path.join(folder, make_model.SPEAKER): make_model.speaker_text(),
     }
     for path, text in files.items():
