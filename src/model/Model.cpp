@@ -327,6 +327,29 @@ int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, Obstruct
     return static_cast<int>(list.count);
 }
 
+void Model::facesNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries) const {
+    entries.clear();
+    for (std::uint32_t index = 0; index < count(); ++index) {
+        Coord lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+        faceAt(index)->extendBox(lo, hi);
+        // The box's point nearest the centre.
+        const Coord nearest(std::clamp(centre.x, lo.x, hi.x), std::clamp(centre.y, lo.y, hi.y),
+                            std::clamp(centre.z, lo.z, hi.z));
+        if (distance(centre, nearest) < radius) entries.push_back(index);
+    }
+}
+
+double Model::clearDistance(const Coord& from, const Versor& u, double length,
+                            const std::vector<std::uint32_t>& entries) const {
+    const Line ray(from, u);
+    double nearest = length;
+    for (const std::uint32_t index : entries) {
+        double t = 0;
+        if (obstruction(index, ray, nearest, nullptr, nullptr, t)) nearest = std::min(nearest, t);
+    }
+    return nearest;
+}
+
 int Model::findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const {
     const double tolerance = parameters.CrackTolerance;
     const Coord middle((a + b) * 0.5);

@@ -41,6 +41,12 @@ public:
     /// The faces that meet along the segment a-b (an edge): their plane passes within the crack tolerance
     /// of both ends and they contain its midpoint. Fills at most capacity of them; answers how many.
     int findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const;
+    /// The entries whose face may come within radius of centre (its bounding box does), in entry order.
+    void facesNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries) const;
+    /// The distance from `from` along u to the first face of entries crossed (through a wall's open openings,
+    /// not its closed ones), or length when none is crossed before it.
+    double clearDistance(const Coord& from, const Versor& u, double length,
+                         const std::vector<std::uint32_t>& entries) const;
     /// The face numbered number, or null.
     const Face* faceNumbered(std::uint32_t number) const;
 

@@ -23,11 +23,11 @@ void PyramidLog::edgeHit(std::uint32_t extraFaces, const Coord& legStart) {
 
 void PyramidLog::finished(const Pyramid& p) { paths_.push_back({p.order, p.pathLength, p.pathLengthSquares}); }
 
-void PyramidLog::leg(const ReceiverSpheres& spheres, const Coord& a, const Coord& b, double start,
-                     const BandEnergies& energy, double share) {
-    double enter = 0, leave = 0;
-    for (std::size_t i = 0; i < spheres.centres.size(); ++i)
-        if (spheres.chord(i, a, b, enter, leave)) chords_.push_back({i, start + enter, start + leave, share, energy});
+void PyramidLog::leg(const ReceiverSpheres& spheres, const Model& model, const Coord& a, const Coord& b,
+                     double start, const BandEnergies& energy, double share) {
+    spheres.visitChords(model, a, b, [&](std::size_t i, double middle, double length) {
+        chords_.push_back({i, start + middle, length, share, energy});
+    });
 }
 
 void PyramidLog::commit(TraceStatistics& statistics) {
@@ -45,7 +45,7 @@ void PyramidLog::commit(TraceStatistics& statistics) {
             statistics.edgeHit(m.extraFaces, m.ray.origin);
     }
     for (const Path& path : paths_) statistics.finished(path.order, path.length, path.squares);
-    for (const Chord& c : chords_) statistics.spheres.add(c.sphere, c.from, c.to, c.energy, c.share);
+    for (const Chord& c : chords_) statistics.spheres.add(c.sphere, c.middle, c.length, c.energy, c.share);
     chords_.clear();
     arrivals_.clear();
     hits_.clear();

@@ -10,6 +10,7 @@ struct Microphone;
 struct Pyramid;
 struct TraceStatistics;
 struct ReceiverSpheres;
+class Model;
 
 /// What one pyramid and its clones give the run (arrivals with their hits-file
 /// records, escapes, edge hits, finished paths), kept until it is committed.
@@ -31,10 +32,11 @@ public:
     void edgeHit(std::uint32_t extraFaces, const Coord& legStart);
     /// Keeps a finished path (the pyramid's or a clone's).
     void finished(const Pyramid& p);
-    /// Keeps, for every receiver's sphere the leg from a to b runs through, the chord's path lengths (the leg
-    /// starting at path length start), the energy the pyramid carries and its share (solid angle / 4π).
-    void leg(const ReceiverSpheres& spheres, const Coord& a, const Coord& b, double start, const BandEnergies& energy,
-             double share);
+    /// Keeps, for every receiver's sphere the leg from a to b runs through, its chord's middle (the leg starting
+    /// at path length start) and the length of it the receiver sees, the energy the pyramid carries and its
+    /// share (solid angle / 4π).
+    void leg(const ReceiverSpheres& spheres, const Model& model, const Coord& a, const Coord& b, double start,
+             const BandEnergies& energy, double share);
     /// Hands everything kept to the microphones, the hits file and statistics, in the order kept; leaves the log empty.
     /// One thread at a time.
     void commit(TraceStatistics& statistics);
@@ -63,8 +65,8 @@ private:
     std::vector<Path> paths_;
     struct Chord {
         std::size_t sphere;
-        double from;
-        double to;
+        double middle;
+        double length;
         double share;
         BandEnergies energy;
     };

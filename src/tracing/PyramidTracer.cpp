@@ -48,7 +48,7 @@ bool PyramidTracer::step(Pyramid& q) {
         return false;
     }
     if (n > 1) log_.edgeHit(static_cast<std::uint32_t>(n - 1), q.ray.origin);
-    if (share_ > 0) log_.leg(*spheres_, legStart, q.hitPoint, q.pathLength - q.lastLeg, savedEnergy, share_);
+    if (share_ > 0) log_.leg(*spheres_, model_, legStart, q.hitPoint, q.pathLength - q.lastLeg, savedEnergy, share_);
     const bool over = run.History < 0 ? q.pathLength / run.SoundSpeed >= run.Time : q.order - 1 >= run.History;
     if (over) return false;
     // Four legs adding up to a centimetre: the pyramid is trapped in a corner.

@@ -114,3 +114,49 @@ TEST_F(LateCorrectionTest, EachReceiverOfAnLShapedRoomKeepsItsOwnDecay) {
     }
     EXPECT_EQ(receiver, 6);
 }
+
+// The box cut in two at x = 5 by a partition that lets nothing through, the source in the first half. A receiver
+// half a metre behind the partition hears nothing, even though legs of the first half run through its sphere; one
+// half a metre before it (its sphere cut by the partition) keeps the late level of its own half: the late energy
+// against exact image sources within 10 % (measured 3 % low; the sphere's volume is measured within 0.2 % of the
+// cap formula, while a sphere taken whole would read 16 % low, the share of it behind the partition).
+TEST_F(LateCorrectionTest, APartitionBoundsWhatAReceiversSphereGathers) {
+    std::ostringstream model;
+    const double faces[7][12] = {{0, 0, 0, 10, 0, 0, 10, 8, 0, 0, 8, 0}, {0, 0, 4, 10, 0, 4, 10, 8, 4, 0, 8, 4},
+                                 {0, 0, 0, 10, 0, 0, 10, 0, 4, 0, 0, 4}, {0, 8, 0, 10, 8, 0, 10, 8, 4, 0, 8, 4},
+                                 {0, 0, 0, 0, 8, 0, 0, 8, 4, 0, 0, 4},   {10, 0, 0, 10, 8, 0, 10, 8, 4, 10, 0, 4},
+                                 {5, 0, 0, 5, 8, 0, 5, 8, 4, 5, 0, 4}};
+    for (const auto& f : faces) {
+        model << " Face 1 1 4";
+        for (double v : f) model << ' ' << v;
+        model << '\n';
+    }
+    model << " Source 2.1 3.3 1.7 3 3.3 1.7 0 omni.spk\n Receiver 5.5 4.2 1.9 0 0 0\n Receiver 4.5 4.2 1.9 0 0 0\n";
+    run(model.str(), "1 Wall, " + bands(0.2) + ", " + bands(999.9) + ", " + bands(0) + "\n",
+        "Level=10\nTime=0.8\nPrecision=0.002\nHistory=-1\nHumidity=50\nTemperature=20\nDiffraction=0\n"
+        "Diffusion=0\nHitLevel=-1\nRandomizeAfter=-1\nCloneLevel=-1\nOpenMP=2\nReport=0\nLateCorrection=1\n");
+    const ImpulseResponse& behind = microphones().at(1)->response;
+    double heardBehind = 0;
+    for (std::uint32_t k = 0; k < behind.classCount; ++k)
+        for (int b = 0; b < bandCount; ++b) heardBehind += behind.row(k)[b];
+    EXPECT_EQ(heardBehind, 0);
+
+    ShoeboxCase half{.size = {5, 8, 4}, .source = {2.1, 3.3, 1.7}, .receiver = {4.5, 4.2, 1.9},
+                     .soundSpeed = parameters.SoundSpeed, .precision = parameters.Precision, .time = parameters.Time};
+    half.absorption.fill(0.2);
+    std::copy(std::begin(parameters.airAbsorption), std::end(parameters.airAbsorption), half.airAbsorption.begin());
+    const std::vector<double> exact = shoeboxResponse(half).band(3);
+    const ImpulseResponse& before = microphones().at(2)->response;
+    // From 200 to 600 ms (past the blend, before the last class), each against its first 20 ms, which hold the
+    // direct sound and the first reflections: exact in both (the units differ).
+    const auto sum = [&](const auto& energy, double from, double to) {
+        double total = 0;
+        for (auto k = static_cast<std::uint32_t>(from / parameters.Precision); k < to / parameters.Precision; ++k)
+            total += energy(k);
+        return total;
+    };
+    const auto traced = [&](std::uint32_t k) { return before.row(k)[3]; };
+    const auto expected = [&](std::uint32_t k) { return exact[k]; };
+    EXPECT_NEAR(sum(traced, 0.2, 0.6) / sum(traced, 0, 0.02) / (sum(expected, 0.2, 0.6) / sum(expected, 0, 0.02)), 1,
+                0.1);
+}
