@@ -10,6 +10,7 @@
 #include <string>
 #include <strings.h>
 
+#include "foundation/NumberReader.h"
 #include "ui/Messages.h"
 
 namespace {
@@ -64,7 +65,7 @@ public:
         for (int c = in_.peek(); c != eof && std::isspace(c); c = in_.peek())
             if (in_.get() == '\n') ++lines_;
         double value = 0;
-        if (!(in_ >> value)) return false;
+        if (!readNumber(in_, value)) return false;
         target = value;
         return true;
     }
