@@ -226,8 +226,8 @@ void writeParameters(std::ostream& out) {
     out << "SaveAll           = " << onOff(p.SaveAll) << '\n';
     out << "CrackTolerance    = " << writable(p.CrackTolerance) << '\n';
     out << "OpenMP            = " << p.OpenMP << '\n';
-    // Written only when on, so that a run without it writes the file it always did.
-    if (p.LateCorrection) out << "LateCorrection    = On\n";
+    // Written only when in force, so that a run without it writes the file it always did.
+    if (p.correctsLateDecay()) out << "LateCorrection    = On\n";
     out << '\n';
 }
 

@@ -102,7 +102,7 @@ bool RayManager::outputsWritable(std::uint32_t pyramids) {
 }
 
 void RayManager::tracePyramid(Pyramid& p, PyramidLog& log) {
-    PyramidTracer(model, log, parameters.LateCorrection ? &statistics.spheres : nullptr).trace(p);
+    PyramidTracer(model, log, parameters.correctsLateDecay() ? &statistics.spheres : nullptr).trace(p);
 }
 
 bool RayManager::run() {
@@ -157,7 +157,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     if (index == 0 || run.SaveAll) {
         statistics.clearSums();
         microphones().clearAll();
-        if (run.LateCorrection) LateCorrection::prepare(model, microphones(), statistics);
+        if (run.correctsLateDecay()) LateCorrection::prepare(model, microphones(), statistics);
     }
     setDirectDelays(source);
     model.indexReceivers();
@@ -261,8 +261,9 @@ void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32
         // Rounding can take the variance of equal legs a hair below zero.
         deviation = std::sqrt(std::max(0.0, statistics.pathSquareSum / n - meanFreePath * meanFreePath));
     }
-    if (parameters.LateCorrection)
-        LateCorrection::apply(statistics, microphones(), static_cast<double>(statistics.escapedCount) / std::max(done, 1u));
+    if (parameters.correctsLateDecay())
+        LateCorrection::apply(statistics, microphones(), static_cast<double>(statistics.escapedCount) / std::max(done, 1u),
+                              parameters.lateCorrectionAsked);
     writeResults(index, meanFreePath, deviation, n / pyramids, cancelled ? std::max(done, 1u) : 0);
 }
 

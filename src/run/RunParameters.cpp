@@ -194,9 +194,13 @@ void RunParameters::applySettings(const TConfig& config) {
     CrackTolerance = crackToleranceInRange(real("CrackTolerance", "0.001"));
     OpenMP = low16(integer("OpenMP", "1"));
     AlwaysObstructing = boolean("AlwaysObstructing", "0");
-    LateCorrection = boolean("LateCorrection", "0");
-    // Unlike the other keys, a missing Report keeps its value: results files, whose [Parameters] job mode reads
-    // after the settings file, do not hold it and must not switch off what the settings asked for.
+    // Unlike the other keys, a missing Report or LateCorrection keeps its value: results files, whose
+    // [Parameters] job mode reads after the settings file, do not hold them (a results file says
+    // LateCorrection only when on) and must not switch off what the settings asked for.
+    if (const int i = config.find("LateCorrection"); i >= 0) {
+        LateCorrection = isTrueText(config.value(i));
+        lateCorrectionAsked = true;
+    }
     if (const int i = config.find("Report"); i >= 0) Report = isTrueText(config.value(i));
     author = "Quarlen";
 }

@@ -51,8 +51,14 @@ struct RunParameters {
     bool AlwaysObstructing = false;
     bool Diffusion = false;
     bool SaveDiffuseHits = false;
-    /// The late decay corrected for what the receivers miss once pyramids grow wider than the room (tracing/LateCorrection.h).
-    bool LateCorrection = false;
+    /// The late decay corrected for what the receivers miss once pyramids grow wider than the room
+    /// (tracing/LateCorrection.h); on unless a settings file says otherwise.
+    bool LateCorrection = true;
+    /// Whether a settings file set LateCorrection: an open model that keeps it from working is then warned of.
+    bool lateCorrectionAsked = false;
+    /// Whether the run corrects the late decay: asked for, and the run traces by time (History < 0); a run
+    /// limited to reflection orders keeps exactly the orders it asked for.
+    bool correctsLateDecay() const { return LateCorrection && History < 0; }
     /// Write the parameter table (results file + ".csv") and the report (+ ".html") beside every results file.
     bool Report = true;
     std::uint16_t OpenMP = 0;

@@ -8,6 +8,7 @@
 #include "model/Model.h"
 #include "run/RunParameters.h"
 #include "tracing/TraceStatistics.h"
+#include "ui/LogFile.h"
 #include "ui/Messages.h"
 
 namespace {
@@ -49,10 +50,15 @@ void prepare(const Model& model, const MicrophoneList& list, TraceStatistics& st
     statistics.spheres.clear();
 }
 
-bool apply(const TraceStatistics& statistics, MicrophoneList& list, double escapedShare) {
+bool apply(const TraceStatistics& statistics, MicrophoneList& list, double escapedShare, bool asked) {
     if (escapedShare > 0.01) {
-        reportWarning("LateCorrection: the model is open (%.1f %% of the pyramids escaped): the late decay is left as traced",
-                      100 * escapedShare);
+        const std::string text = formatText(
+            "LateCorrection: the model is open (%.1f %% of the pyramids escaped): the late decay is left as traced",
+            100 * escapedShare);
+        if (asked)
+            reportWarning("%s", text.c_str());
+        else
+            LogFile::writeLine("-", text);
         return false;
     }
     const ReceiverSpheres& spheres = statistics.spheres;

@@ -15,7 +15,8 @@ struct TraceStatistics;
 namespace LateCorrection {
 /// Sets up a sphere around every receiver: its centre and the part of its volume inside the room.
 void prepare(const Model& model, const MicrophoneList& list, TraceStatistics& statistics);
-/// Replaces the late part of every receiver's response by its sphere's fluence; answers false (nothing changed,
-/// a warning given) when the model lets more than 1 % of the pyramids escape.
-bool apply(const TraceStatistics& statistics, MicrophoneList& list, double escapedShare);
+/// Replaces the late part of every receiver's response by its sphere's fluence; answers false (nothing changed)
+/// when the model lets more than 1 % of the pyramids escape, saying so in a warning when asked for the
+/// correction, else in the log only (open spaces are traced with the key at its default every day).
+bool apply(const TraceStatistics& statistics, MicrophoneList& list, double escapedShare, bool asked);
 }  // namespace LateCorrection

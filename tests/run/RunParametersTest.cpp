@@ -1,6 +1,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "foundation/TConfig.h"
 #include "support/UiFixture.h"
 
 using RunParametersTest = UiFixture;
@@ -90,4 +91,23 @@ TEST_F(RunParametersTest, SoundSpeedAndAirAbsorption) {
     // ln(10) 1.7e-9 f^2 / humidity per metre: exact up to rounding, four times more an octave up.
     EXPECT_NEAR(parameters.airAbsorption[5], std::log(10.0) * 1.7e-9 * 1000 * 1000 / 50, 1e-15);
     EXPECT_NEAR(parameters.airAbsorption[9] / parameters.airAbsorption[8], 4.0, 1e-12);
+}
+
+// LateCorrection is on until a settings file says otherwise, and a later file without the key (the [Parameters] of a
+// results file that job mode reads after the settings) keeps what the first said.
+TEST_F(RunParametersTest, AMissingLateCorrectionKeepsItsValue) {
+    const auto apply = [](const char* text) {
+        TConfig ini("room.ini", text);
+        ASSERT_TRUE(ini.selectParagraph("Parameters"));
+        parameters.applySettings(ini);
+    };
+    parameters = RunParameters{};
+    apply("[Parameters]\nLevel=3\n");
+    EXPECT_TRUE(parameters.LateCorrection && !parameters.lateCorrectionAsked);
+    apply("[Parameters]\nLateCorrection=Off\n");
+    EXPECT_TRUE(!parameters.LateCorrection && parameters.lateCorrectionAsked);
+    apply("[Parameters]\nLevel=3\n");
+    EXPECT_FALSE(parameters.LateCorrection);
+    apply("[Parameters]\nLateCorrection=1\n");
+    EXPECT_TRUE(parameters.LateCorrection);
 }

@@ -8,6 +8,7 @@
 #include "support/DecayTimes.h"
 #include "support/ShoeboxImages.h"
 #include "support/TracingFixture.h"
+#include "ui/Messages.h"
 
 // A 10 x 8 x 4 m box, α 0.2 on every wall in every band, eight receivers, Level 10: the T30 of each receiver in
 // each band against its exact image-source decay (about 1.05 s; the bands differ by their air attenuation). The targets are the method's claim: the receivers' mean
@@ -159,4 +160,38 @@ TEST_F(LateCorrectionTest, APartitionBoundsWhatAReceiversSphereGathers) {
     const auto expected = [&](std::uint32_t k) { return exact[k]; };
     EXPECT_NEAR(sum(traced, 0.2, 0.6) / sum(traced, 0, 0.02) / (sum(expected, 0.2, 0.6) / sum(expected, 0, 0.02)), 1,
                 0.1);
+}
+
+// The key is on unless a settings file says otherwise (the first of a key's lines counts), and works in runs traced
+// by time only. The results file says
+// so when it is in force; an open model (a floor alone: half the pyramids escape) is left as traced, in a warning
+// when the settings asked for the correction, else in a line of the log.
+TEST_F(LateCorrectionTest, TheKeyInForceIsSaidAndAnOpenModelIsLeftAsTraced) {
+    struct Case {
+        const char* settings;
+        bool inForce;
+        const char* logged;  // the prefix of the log line, or "" for none
+    };
+    const Case cases[] = {{"", true, "- "}, {"LateCorrection=1\n", true, "! "}, {"LateCorrection=0\n", false, ""},
+                          {"History=2\n", false, ""}, {"History=2\nLateCorrection=1\n", false, ""}};
+    for (const Case& c : cases) {
+        std::filesystem::remove("tolveno.log");
+        const TraceStatistics statistics =
+            run(" Face 1 1 4 -10 -10 0 10 -10 0 10 10 0 -10 10 0\n Source 0 0 1.5 1 0 1.5 0 omni.spk\n"
+                " Receiver 3 1 1.2 0 0 0\n",
+                "1 Floor, " + bands(0.2) + ", " + bands(999.9) + ", " + bands(0) + "\n",
+                std::string(c.settings) + "Level=4\nTime=0.3\nPrecision=0.002\nHistory=-1\nSaveAll=0\nReport=0\nOpenMP=1\n");
+        EXPECT_EQ(parameters.correctsLateDecay(), c.inForce) << c.settings;
+        EXPECT_EQ(readFile("room.___").find("\nLateCorrection    = On\n") != std::string::npos, c.inForce)
+            << c.settings;
+        const std::string note = formatText(
+            "LateCorrection: the model is open (%.1f %% of the pyramids escaped): the late decay is left as traced\n",
+            100.0 * statistics.escapedCount / 128);
+        const std::string log = readFile("tolveno.log");
+        EXPECT_EQ(log.find("LateCorrection:") != std::string::npos, *c.logged != 0) << c.settings;
+        if (*c.logged) {
+            const std::string line = std::string("\n").append(c.logged).append(note);
+            EXPECT_NE(log.find(line), std::string::npos) << log;
+        }
+    }
 }
