@@ -52,7 +52,8 @@ TEST_F(ExitStatusTest, EachFailureHasItsStatusAndSaysWhy) {
         {"blocked", 5, "Error: Can't write blocked.__a: Is a directory"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(runProgram("\"" TOLVENO_BINARY "\" " + std::string(c.arguments)), c.status) << c.arguments << '\n' << errors;
+        EXPECT_EQ(runProgram("\"" TOLVENO_BINARY "\" " + std::string(c.arguments)), c.status)
+            << c.arguments << '\n' << errors;
         const std::size_t at = errors.find("Error: ");
         const std::string first = at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
         EXPECT_EQ(first, c.message) << c.arguments;
