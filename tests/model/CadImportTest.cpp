@@ -13,25 +13,10 @@
 #include "model/MeshOrientation.h"
 #include "model/MeshRepair.h"
 #include "model/PolygonMerger.h"
+#include "support/CadBox.h"
 #include "support/UiFixture.h"
 
 namespace {
-// A 6 x 5 x 3 m box with outward faces, as exporters write closed solids:
-// a carpet floor in group Floor, concrete elsewhere in group Walls, a source and a receiver point.
-// With triangles, each rectangle is two triangles, as STL and triangulating OBJ exports give it.
-std::string boxObj(bool triangles) {
-    const int faces[6][4] = {{1, 4, 3, 2}, {5, 6, 7, 8}, {1, 2, 6, 5}, {3, 4, 8, 7}, {4, 1, 5, 8}, {2, 3, 7, 6}};
-    std::string text = "v 0 0 0\nv 6 0 0\nv 6 5 0\nv 0 5 0\nv 0 0 3\nv 6 0 3\nv 6 5 3\nv 0 5 3\nv 2 2.5 1.5\nv 4.5 3 1.2\n";
-    for (int i = 0; i < 6; ++i) {
-        const int* f = faces[i];
-        if (i < 2) text += i == 0 ? "g Floor\nusemtl Carpet\n" : "g Walls\nusemtl Concrete\n";
-        const auto corner = [f](int k) { return " " + std::to_string(f[k]); };
-        text += triangles ? "f" + corner(0) + corner(1) + corner(2) + "\nf" + corner(0) + corner(2) + corner(3) + "\n"
-                          : "f" + corner(0) + corner(1) + corner(2) + corner(3) + "\n";
-    }
-    return text + "g Source1\np 9\ng Receiver1\np 10\n";
-}
-
 // The faces of a model text, read by the model file's own reader.
 std::unique_ptr<EntityList> readModel(const std::string& text) {
     std::istringstream in(text);
@@ -63,42 +48,9 @@ std::vector<const Face*> facesOf(const EntityList& list) {
 
 class CadImportTest : public UiFixture {};
 
-TEST_F(CadImportTest, AnObjBoxOfTrianglesBecomesSixRectanglesFacingTheRoomWithTwoMaterials) {
-    const ImportResult result = importCad(boxObj(true), "box.obj", {});
-    EXPECT_EQ(result.report,
-              "Imported box.obj (no unit declared: taken as metres)\nFaces in: 12, faces out: 6\n"
-              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
-              "Turned for a consistent orientation: 12\nOpen edges: 0\nMaterials: 2\n  1 Carpet\n  2 Concrete\n"
-              "Sources: 1, receivers: 1\n");
-    const auto model = readModel(result.model);
-    const std::vector<const Face*> faces = facesOf(*model);
-    ASSERT_EQ(faces.size(), 6u);
-    double area = 0;
-    for (const Face* face : faces) {
-        EXPECT_EQ(face->vertexCount, 4);
-        EXPECT_EQ(face->flags, 1u);
-        // The normal points to the room's centre; only the floor (z = 0) is carpet.
-        EXPECT_GT(face->plane.signedDistance(Coord(3, 2.5, 1.5)), 1.4);
-        EXPECT_EQ(face->material, face->boxMax.z < 0.01 ? 1 : 2);
-        area += face->area;
-    }
-    EXPECT_NEAR(area, 2 * (30 + 18 + 15), 1e-9);
-    EXPECT_NE(result.model.find("\n Source 2 2.5 1.5 3 2.5 1.5 0 omni.spk\n Receiver 4.5 3 1.2 5.5 3 1.2\nEnd\n"),
-              std::string::npos) << result.model;
-    EXPECT_EQ(result.materials.substr(result.materials.find("\n1 ")),
-              "\n1 Carpet, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 "
-              "999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n2 Concrete, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 "
-              "0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
-    // The material file's reader takes every line as meant: the header defines nothing.
-    std::istringstream materialText(result.materials);
-    const MaterialLibrary library(materialText);
-    EXPECT_FALSE(library.isDefined(0));
-    EXPECT_TRUE(library.isDefined(2) && !library.isDefined(3));
-}
-
-TEST_F(CadImportTest, DxfFacesAndPolyfaceMeshesKeepTheirLayersUnitAndPoints) {
-    // A 6 x 5 x 3 m box drawn in millimetres: walls as 3DFACEs (a triangle writes its third corner twice),
-    // the floor as a polyface mesh, the ceiling missing.
+// The box as OBJ triangles; in millimetres as DXF 3DFACEs (a triangle writes its third corner twice) with the floor
+// as a polyface mesh and the ceiling missing; in centimetres as an ASCII STL of triangles drawn with y up.
+TEST_F(CadImportTest, ObjDxfAndStlBoxesBecomeRectanglesFacingTheRoomWithTheirLayersUnitsAndPoints) {
     const auto face = [](const char* layer, std::vector<Coord> corners) {
         std::ostringstream out;
         out << "0\n3DFACE\n8\n" << layer << "\n";
@@ -119,48 +71,85 @@ TEST_F(CadImportTest, DxfFacesAndPolyfaceMeshesKeepTheirLayersUnitAndPoints) {
         dxf += std::string("0\nVERTEX\n8\nFloor\n10\n") + xy + "\n30\n0\n70\n192\n";
     dxf += "0\nVERTEX\n8\nFloor\n10\n0\n20\n0\n30\n0\n70\n128\n71\n1\n72\n2\n73\n3\n74\n4\n0\nSEQEND\n";
     dxf += "0\nPOINT\n8\nReceivers\n10\n1500\n20\n2000\n30\n1200\n0\nPOINT\n8\nNotes\n10\n0\n20\n0\n30\n0\n";
-    const ImportResult result = importCad(dxf + "0\nENDSEC\n0\nEOF\n", "box.dxf", {});
-    EXPECT_EQ(result.report,
-              "Imported box.dxf (unit declared by the file: 0.001 m)\nFaces in: 6, faces out: 5\n"
-              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
-              "Turned for a consistent orientation: 2\nOpen edges: 4 (pyramids leave the room through gaps: check the model)\n"
-              "Materials: 3\n  1 Brick\n  2 Glass\n  3 Floor\nSources: 0, receivers: 1\n"
-              "Points on other layers or groups, left out: 1\n"
-              "Add the missing Source and Receiver records to the model file "
-              "(or draw points on layers or in groups named Source... and Receiver...)\n");
-    EXPECT_NE(result.model.find(" Receiver 1.5 2 1.2 2.5 2 1.2\n"), std::string::npos) << result.model;
-    const auto model = readModel(result.model);
-    for (const Face* face : facesOf(*model)) EXPECT_LE(face->boxMax.x, 6.01);
-}
-
-TEST_F(CadImportTest, StlSolidsAndScaleAndUpAxisOptions) {
-    // The triangulated box as an ASCII STL in centimetres, drawn with y up: 600 x 300 (up) x 500.
-    const int faces[6][4] = {{1, 4, 3, 2}, {5, 6, 7, 8}, {1, 2, 6, 5}, {3, 4, 8, 7}, {4, 1, 5, 8}, {2, 3, 7, 6}};
-    const Coord v[] = {{}, {0, 0, 0}, {600, 0, 0}, {600, 0, -500}, {0, 0, -500},
-                       {0, 300, 0}, {600, 300, 0}, {600, 300, -500}, {0, 300, -500}};
     std::ostringstream stl;
     stl << "solid hall\n";
-    for (const auto& f : faces)
+    for (const auto& f : boxFaces)
         for (int half = 0; half < 2; ++half) {
-            const int corners[3] = {f[0], f[1 + half], f[2 + half]};
             stl << "facet normal 0 0 0\nouter loop\n";
-            for (int c : corners) stl << "vertex " << v[c].x << ' ' << v[c].y << ' ' << v[c].z << "\n";
+            for (int c : {f[0], f[1 + half], f[2 + half]}) {
+                const double* v = boxCorners[c - 1];
+                stl << "vertex " << 100 * v[0] << ' ' << 100 * v[2] << ' ' << -100 * v[1] << "\n";
+            }
             stl << "endloop\nendfacet\n";
         }
     stl << "endsolid hall\n";
-    ImportOptions options;
-    options.scale = 0.01;
-    options.yUp = true;
-    const ImportResult result = importCad(stl.str(), "hall.STL", options);
-    EXPECT_EQ(result.report.substr(0, result.report.find("Materials")),
-              "Imported hall.STL (scaled by 0.01, y up)\nFaces in: 12, faces out: 6\n"
-              "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 corners): 0\n"
-              "Turned for a consistent orientation: 12\nOpen edges: 0\n");
-    const auto model = readModel(result.model);
-    Coord low, high;
-    model->extent(low, high);
-    EXPECT_TRUE(nearlyEqual(low, Coord(0, 0, 0)) && nearlyEqual(high, Coord(6, 5, 3)));
-    EXPECT_NE(result.materials.find("\n1 hall, "), std::string::npos);
+    const std::string sameFaces = "Dropped: 0 degenerate, 0 duplicate\nSplit into triangles (not planar or over 64 "
+                                  "corners): 0\nTurned for a consistent orientation: ";
+    const struct {
+        std::string name, text, report, model, materials;
+        double scale;
+        std::size_t faces;
+        double area;
+        unsigned floor, walls;  // the material of the floor and of the other faces (0: not checked)
+        bool placed;            // the extent, the facing and the materials of the faces checked
+    } cases[] = {
+        {"box.obj", boxObj(true),
+         "Imported box.obj (no unit declared: taken as metres)\nFaces in: 12, faces out: 6\n" + sameFaces +
+             "12\nOpen edges: 0\nMaterials: 2\n  1 Carpet\n  2 Concrete\nSources: 1, receivers: 1\n",
+         "\n Source 2 2.5 1.5 3 2.5 1.5 0 omni.spk\n Receiver 4.5 3 1.2 5.5 3 1.2\nEnd\n", "\n2 Concrete, ", 0, 6,
+         2 * (30 + 18 + 15), 1, 2, true},
+        {"box.dxf", dxf + "0\nENDSEC\n0\nEOF\n",
+         "Imported box.dxf (unit declared by the file: 0.001 m)\nFaces in: 6, faces out: 5\n" + sameFaces +
+             "2\nOpen edges: 4 (pyramids leave the room through gaps: check the model)\nMaterials: 3\n  1 Brick\n"
+             "  2 Glass\n  3 Floor\nSources: 0, receivers: 1\nPoints on other layers or groups, left out: 1\n"
+             "Add the missing Source and Receiver records to the model file "
+             "(or draw points on layers or in groups named Source... and Receiver...)\n",
+         " Receiver 1.5 2 1.2 2.5 2 1.2\n", "\n3 Floor, ", 0, 5, 30 + 18 + 15 + 18 + 15, 3, 0,
+         false},  // its faces come out turned to y up, its points not: left unchecked until that is settled
+        {"hall.STL", stl.str(), "Imported hall.STL (scaled by 0.01, y up)\nFaces in: 12, faces out: 6\n" + sameFaces +
+             "12\nOpen edges: 0\nMaterials: 1\n  1 hall\nSources: 0, receivers: 0\nAdd the missing Source and "
+             "Receiver records to the model file (or draw points on layers or in groups named Source... and "
+             "Receiver...)\n", "", "\n1 hall, ", 0.01, 6, 2 * (30 + 18 + 15), 1, 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImportOptions options;
+        if (c.scale) options.scale = c.scale, options.yUp = true;
+        const ImportResult result = importCad(c.text, c.name, options);
+        EXPECT_EQ(result.report, c.report);
+        EXPECT_NE(result.model.find(c.model), std::string::npos) << result.model;
+        EXPECT_NE(result.materials.find(c.materials), std::string::npos) << result.materials;
+        const auto model = readModel(result.model);
+        Coord low, high;
+        model->extent(low, high);
+        EXPECT_TRUE(!c.placed || (nearlyEqual(low, Coord(0, 0, 0)) && nearlyEqual(high, Coord(6, 5, 3))));
+        const std::vector<const Face*> faces = facesOf(*model);
+        EXPECT_EQ(faces.size(), c.faces);
+        double area = 0;
+        for (const Face* face : faces) {
+            EXPECT_EQ(face->vertexCount, 4);
+            EXPECT_EQ(face->flags, 1u);
+            EXPECT_LE(face->boxMax.x, 6.01);  // in metres
+            area += face->area;
+            if (!c.placed) continue;
+            // The normal points to the room's centre.
+            EXPECT_GT(face->plane.signedDistance(Coord(3, 2.5, 1.5)), 1.4);
+            const unsigned material = face->boxMax.z < 0.01 ? c.floor : c.walls;
+            EXPECT_TRUE(!material || face->material == material) << face->material;
+        }
+        EXPECT_NEAR(area, c.area, 1e-9);
+    }
+    // The material file: a row per material with the default values; its reader takes every line as meant (the
+    // header defines nothing).
+    const ImportResult result = importCad(boxObj(true), "box.obj", {});
+    EXPECT_EQ(result.materials.substr(result.materials.find("\n1 ")),
+              "\n1 Carpet, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 "
+              "999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n2 Concrete, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 "
+              "0.1, 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9 999.9, 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1 0.1\n");
+    std::istringstream materialText(result.materials);
+    const MaterialLibrary library(materialText);
+    EXPECT_FALSE(library.isDefined(0));
+    EXPECT_TRUE(library.isDefined(2) && !library.isDefined(3));
 }
 
 TEST_F(CadImportTest, DegenerateDuplicateAndNonPlanarFacesAreCountedAndRepaired) {
@@ -267,8 +256,26 @@ TEST_F(CadImportTest, TheRoomFacesItsInsideAndAColumnInItFacesTheRoom) {
     }
 }
 
-// Seeded property test: a floor of random size cut into a grid of triangles,
-// with a square hole in it, merges into simple faces that cover it exactly.
+// The faces merged from a mesh's triangles: each has no corner twice and at most 64 corners, keeps the triangles'
+// orientation (+z) and all add up to area; there are fewest to most of them.
+::testing::AssertionResult mergesExactly(const CadMesh& mesh, double area, std::size_t fewest, std::size_t most) {
+    const std::vector<CadPolygon> merged = PolygonMerger(mesh).merge();
+    double sum = 0;
+    for (const CadPolygon& polygon : merged) {
+        std::vector<std::uint32_t> sorted = polygon.corners;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end() || sorted.size() > 64)
+            return ::testing::AssertionFailure() << "a face of " << sorted.size() << " corners, one met twice or more";
+        sum += mesh.areaVector(polygon).z / 2;
+    }
+    if (std::fabs(sum - area) > 1e-9 || merged.size() < fewest || merged.size() > most)
+        return ::testing::AssertionFailure() << merged.size() << " faces of area " << sum;
+    return ::testing::AssertionSuccess();
+}
+
+// Seeded property test: a floor of random size cut into a grid of triangles, with a square hole in it, merges into
+// two to four simple faces (a floor with a hole needs two) that cover it exactly. A disc of 100 triangles merges
+// into faces of at most 64 corners, more than its outline has.
 TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
     std::mt19937 random(19);
     for (int round = 0; round < 20; ++round) {
@@ -284,20 +291,13 @@ TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
                 mesh.polygons.push_back({{at(i, j), at(i + 1, j), at(i + 1, j + 1)}, 0});
                 mesh.polygons.push_back({{at(i, j), at(i + 1, j + 1), at(i, j + 1)}, 0});
             }
-        const std::vector<CadPolygon> merged = PolygonMerger(mesh).merge();
-        double area = 0;
-        for (const CadPolygon& polygon : merged) {
-            std::vector<std::uint32_t> sorted = polygon.corners;
-            std::sort(sorted.begin(), sorted.end());
-            EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "a corner met twice";
-            EXPECT_LE(polygon.corners.size(), 64u);
-            // Positive: the orientation of the triangles (+z) is kept.
-            area += mesh.areaVector(polygon).z / 2;
-        }
-        EXPECT_NEAR(area, (nx * ny - 1) * 0.21, 1e-9) << "round " << round;
-        EXPECT_GE(merged.size(), 2u) << "a floor with a hole needs two faces";
-        EXPECT_LE(merged.size(), 4u) << "round " << round;
+        EXPECT_TRUE(mergesExactly(mesh, (nx * ny - 1) * 0.21, 2, 4)) << "round " << round;
     }
+    CadMesh disc;
+    disc.vertices.emplace_back(0, 0, 0);
+    for (int i = 0; i < 100; ++i) disc.vertices.emplace_back(std::cos(i * M_PI / 50), std::sin(i * M_PI / 50), 0);
+    for (std::uint32_t i = 0; i < 100; ++i) disc.polygons.push_back({{0, 1 + i, 1 + (i + 1) % 100}, 0});
+    EXPECT_TRUE(mergesExactly(disc, 50 * std::sin(M_PI / 50), 2, 100));
 }
 
 TEST_F(CadImportTest, OnlyTrianglesOfOneMaterialAreMerged) {
@@ -323,20 +323,7 @@ TEST_F(CadImportTest, DxfUnitCodesGiveTheirMetres) {
     }
 }
 
-TEST_F(CadImportTest, LargeAndConcaveOutlinesStayFacesTheTracerCanUse) {
-    // A disc of 100 triangles: its outline has more corners than a face may have.
-    CadMesh disc;
-    disc.vertices.emplace_back(0, 0, 0);
-    for (int i = 0; i < 100; ++i) disc.vertices.emplace_back(std::cos(i * M_PI / 50), std::sin(i * M_PI / 50), 0);
-    for (std::uint32_t i = 0; i < 100; ++i) disc.polygons.push_back({{0, 1 + i, 1 + (i + 1) % 100}, 0});
-    const std::vector<CadPolygon> pieces = PolygonMerger(disc).merge();
-    double area = 0;
-    for (const CadPolygon& piece : pieces) {
-        EXPECT_LE(piece.corners.size(), 64u);
-        area += disc.areaVector(piece).z / 2;
-    }
-    EXPECT_GE(pieces.size(), 2u);
-    EXPECT_NEAR(area, 50 * std::sin(M_PI / 50), 1e-12);
+TEST_F(CadImportTest, AConcaveOutlineStaysAFaceTheTracerCanUse) {
     // A crown whose corners 1, 3 and 5 lie on one line: the tracer's plane through them would have no normal.
     const ImportResult crown = importCad("v 0 0 0\nv 1 -1 0\nv 2 0 0\nv 3 -1 0\nv 4 0 0\nv 2 3 0\nf 1 2 3 4 5 6\n",
                                          "crown.obj", {});

@@ -244,7 +244,7 @@ TEST_F(JobModeTest, AJobOverSeparateSourcesEqualsTheAccumulatedRun) {
     writeFile("hall.ini", "[Parameters]\nLevel=4\nTime=0.1\nPrecision=0.001\nHistory=3\nOpenMP=1\nDiffraction=0\n");
     writeFile("sum.job", "\nhall\nhall.__a\nhall.__b\n");
     for (const std::string arguments : {"hall /A1", "hall /A0", "sum.job"})
-        ASSERT_EQ(std::system(("\"" TOLVENO_BINARY "\" " + arguments + " </dev/null 2>/dev/null").c_str()), 0);
+        ASSERT_EQ(runProgram("\"" TOLVENO_BINARY "\" " + arguments), 0) << arguments << ": " << errors;
     const auto accumulated = sectionsOf(readFile("hall.___")), added = sectionsOf(readFile("hall._8p"));
     // The sum has its parameter table too; holding no [Source], it gives no strength.
     const std::string table = readFile("hall._8p.csv");

@@ -1,5 +1,3 @@
-#include <sys/wait.h>
-
 #include <regex>
 #include <sstream>
 
@@ -15,21 +13,14 @@ protected:
         for (const char* name : {"room.ray", "room.material", "room.ini", "speaker.spk"})
             fs::copy_file(fs::path(TOLVENO_EXAMPLES) / name, name);
     }
-    // Answers the exit status; the standard error is kept in errors.
-    int run(const std::string& command) {
-        const int raw = std::system((command + " </dev/null 2>err.txt >out.txt").c_str());
-        errors = readFile("err.txt");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
     // One thread: on several the sums of a receiver may differ in their last bits from run to run.
-    int trace() { return run("\"" TOLVENO_BINARY "\" room /O1"); }
-    int report(const std::string& arguments) { return run("\"" TOLVENO_REPORT_BINARY "\" " + arguments); }
+    int trace() { return runProgram("\"" TOLVENO_BINARY "\" room /O1"); }
+    int report(const std::string& arguments) { return runProgram("\"" TOLVENO_REPORT_BINARY "\" " + arguments); }
     // The results file without the lines that change from run to run (build and write times, revision).
     std::string stableResults() {
         static const std::regex changing("(Date|Time|Revision|Processing|Processing time) *=[^\n]*\n");
         return std::regex_replace(readFile("room.___"), changing, "");
     }
-    std::string errors;
 };
 
 TEST_F(ReportFilesTest, ARunWritesTheTableAndTheReportUnlessReportIsOff) {
@@ -85,14 +76,14 @@ TEST_F(ReportFilesTest, TheCommandWritesThemForAnyResultsFile) {
 // marks of unusual values.
 TEST_F(ReportFilesTest, TheReportRendersInChromium) {
     ASSERT_EQ(trace(), 0) << errors;
-    ASSERT_EQ(run("chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1280,7000 "
+    ASSERT_EQ(runProgram("chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1280,7000 "
                   "--enable-logging=stderr --v=0 --screenshot=shot.png file://" +
                   (fs::current_path() / "room.___.html").string()),
               0)
         << errors;
     EXPECT_EQ(errors.find(":CONSOLE"), std::string::npos) << errors;
     ASSERT_EQ(
-        run("python3 " TOLVENO_TEST_DATA "/results/png_colours.py shot.png '#1f4e9a' '#d62728' '#17becf' '#ffd9b3'"), 0)
+        runProgram("python3 " TOLVENO_TEST_DATA "/results/png_colours.py shot.png '#1f4e9a' '#d62728' '#17becf' '#ffd9b3'"), 0)
         << errors;
     std::istringstream counts(readFile("out.txt"));
     int width = 0, height = 0, stems = 0, red = 0, cyan = 0, marked = 0;

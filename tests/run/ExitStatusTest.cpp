@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "acoustics/MicrophoneList.h"
 #include "run/RayManager.h"
@@ -15,14 +14,6 @@
 // with a message a person can act on.
 class ExitStatusTest : public UiFixture {
 protected:
-    /// Runs the real program in the scratch folder, without a terminal: (status, what it wrote to stderr).
-    std::pair<int, std::string> program(const std::string& arguments) {
-        const std::string command =
-            std::string("\"") + TOLVENO_BINARY + "\" " + arguments + " </dev/null 2>stderr.txt >/dev/null";
-        const int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile("stderr.txt")};
-    }
-
     /// The texts of the errors ("? ") and warnings ("! ") the run posted to the status panel and the log.
     std::vector<std::string> warnings() const {
         std::vector<std::string> lines;
@@ -51,21 +42,18 @@ TEST_F(ExitStatusTest, EachFailureHasItsStatusAndSaysWhy) {
         const char* arguments;
         int status;
         const char* message;  // the first line written to stderr that starts with "Error: "
-    } cases[] = {
+    } cases[] = {  // wrong arguments and a missing job file: ProgramTest, which compares the whole of stderr
         {"room", 0, ""},
-        {"", 2, "Error: Tolveno 3.0 parameters: filename[.ray] [flags]"},
-        {"room /G", 2, "Error: Invalid parameter: G"},
         {"room /L29", 2, "Error: Level 29 is too high: the highest level is 28"},
         {"Proj/Room", 3, "Error: Can't find the model file Proj/Room.ray, nor proj/room.ray"},
         {"hall", 3, "Error: The model file hall.ray is a folder"},
         {"deaf", 4, "Error: The model has no receivers: there is nothing to compute"},
         {"mute", 4, "Error: The model has no sources: there is nothing to trace"},
         {"blocked", 5, "Error: Can't write blocked.__a: Is a directory"},
-        {"missing.job", 6, "Error: Can't find file missing.job"},
     };
     for (const auto& c : cases) {
-        const auto [status, errors] = program(c.arguments);
-        EXPECT_EQ(status, c.status) << c.arguments << '\n' << errors;
+        EXPECT_EQ(runProgram("\"" TOLVENO_BINARY "\" " + std::string(c.arguments)), c.status)
+            << c.arguments << '\n' << errors;
         const std::size_t at = errors.find("Error: ");
         const std::string first = at == std::string::npos ? "" : errors.substr(at, errors.find('\n', at) - at);
         EXPECT_EQ(first, c.message) << c.arguments;
@@ -139,14 +127,4 @@ TEST_F(ExitStatusTest, AModelAroundItsSourceThatLetsEverythingOutIsSuspect) {
         clearProcessState();
         parameters = RunParameters{};
     }
-}
-
-TEST_F(ExitStatusTest, AFatalErrorEndsTheProcessWithStatusOne) {
-    try {
-        fatalError("Can't allocate impulse response data");
-        FAIL() << "fatalError returned";
-    } catch (const ProcessExit& exit) {
-        EXPECT_EQ(exit.status, static_cast<int>(ExitStatus::internalError));
-    }
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Error: Can't allocate impulse response data"});
 }

@@ -1,17 +1,11 @@
 // The tolveno-import command: files written or left alone, and a traced import against a model written by hand.
 #include <regex>
-#include <sys/wait.h>
 
+#include "support/CadBox.h"
 #include "support/UiFixture.h"
 
 namespace {
-// The box of the importer's tests as an exporter of triangles writes it: outward faces, groups, named points.
-const char* const boxObj =
-    "v 0 0 0\nv 6 0 0\nv 6 5 0\nv 0 5 0\nv 0 0 3\nv 6 0 3\nv 6 5 3\nv 0 5 3\nv 2 2.5 1.5\nv 4.5 3 1.2\n"
-    "g Floor\nusemtl Carpet\nf 1 4 3\nf 1 3 2\ng Walls\nusemtl Concrete\nf 5 6 7\nf 5 7 8\nf 1 2 6\nf 1 6 5\n"
-    "f 3 4 8\nf 3 8 7\nf 4 1 5\nf 4 5 8\nf 2 3 7\nf 2 7 6\ng Source\np 9\ng Receiver\np 10\n";
-
-// The same room typed in by hand, the way the reference's example box is written.
+// The same box typed in by hand, the floor of material 1 and the rest of material 2.
 const char* const boxByHand =
     "EntityList\n"
     " Face 1 1 4  0 0 0  6 0 0  6 5 0  0 5 0\n"
@@ -27,24 +21,17 @@ const char* const boxByHand =
 
 class ImportProgramTest : public UiFixture {
 protected:
-    // Runs a program in the scratch folder; answers its exit status, with its standard error in errors.
-    int run(const std::string& command) {
-        const int raw = std::system((command + " </dev/null 2>err.txt >out.txt").c_str());
-        errors = readFile("err.txt");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
     // The results file of a one-thread run of folder/box.ray, its dates and processing times masked.
     std::string traced(const std::string& folder) {
-        EXPECT_EQ(run("cd " + folder + " && \"" TOLVENO_BINARY "\" box /O1"), 0) << errors;
+        EXPECT_EQ(runProgram("cd " + folder + " && \"" TOLVENO_BINARY "\" box /O1"), 0) << errors;
         static const std::regex times("^((Date|Time) +=|Processing( time)? *=)[^\n]*", std::regex::multiline);
         return std::regex_replace(readFile(folder + "/box.___"), times, "$1");
     }
-    std::string errors;
 };
 
 TEST_F(ImportProgramTest, AnImportedBoxTracesLikeTheSameBoxWrittenByHand) {
-    writeFile("imported/box.obj", boxObj);
-    ASSERT_EQ(run("\"" TOLVENO_IMPORT_BINARY "\" imported/box.obj"), 0) << errors;
+    writeFile("imported/box.obj", boxObj(true));
+    ASSERT_EQ(runProgram("\"" TOLVENO_IMPORT_BINARY "\" imported/box.obj"), 0) << errors;
     EXPECT_EQ(readFile("out.txt").substr(readFile("out.txt").find("Sources")),
               "Sources: 1, receivers: 1\nWrote imported/box.ray and imported/box.material\n");
     writeFile("by-hand/box.ray", boxByHand);
@@ -67,12 +54,12 @@ TEST_F(ImportProgramTest, BadInputWritesNothingAndLeavesTheEarlierModel) {
         writeFile(file, content);
         const std::string extra = status == 2 ? " --up=x" : "";
         if (file == "other.obj") std::filesystem::remove("hall.obj");
-        EXPECT_EQ(run("\"" TOLVENO_IMPORT_BINARY "\" hall.obj" + extra), status) << message;
+        EXPECT_EQ(runProgram("\"" TOLVENO_IMPORT_BINARY "\" hall.obj" + extra), status) << message;
         EXPECT_EQ(errors.substr(0, errors.find('\n') + 1), message);
         EXPECT_EQ(readFile("hall.ray"), "earlier model\n");
         EXPECT_FALSE(std::filesystem::exists("hall.material"));
     }
-    writeFile("hall.obj", boxObj);
-    ASSERT_EQ(run("\"" TOLVENO_IMPORT_BINARY "\" hall.obj"), 0) << errors;
+    writeFile("hall.obj", boxObj(true));
+    ASSERT_EQ(runProgram("\"" TOLVENO_IMPORT_BINARY "\" hall.obj"), 0) << errors;
     EXPECT_EQ(readFile("hall.ray.bak"), "earlier model\n");
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "acoustics/MicrophoneList.h"
@@ -56,7 +57,15 @@ protected:
         for (const RecordedBox& box : ui.boxes) texts.push_back(box.caption + ": " + box.text);
         return texts;
     }
+    /// Runs a command in the scratch folder without a terminal: answers its exit status (-1 when it did not exit),
+    /// with its standard error kept in errors and its standard output in out.txt.
+    int runProgram(const std::string& command) {
+        const int raw = std::system((command + " </dev/null 2>err.txt >out.txt").c_str());
+        errors = readFile("err.txt");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
 
     RecordingWindowSystem ui;
     std::filesystem::path folder, previous;
+    std::string errors;  // the standard error of the last program run
 };
