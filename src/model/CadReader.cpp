@@ -93,7 +93,11 @@ CadMesh readCad(const std::string& bytes, const std::string& fileName) {
     const aiScene* scene = importer.ReadFileFromMemory(bytes.data(), bytes.size(), 0, extension.c_str() + 1);
     if (!scene || !scene->mRootNode) throw CadError(fileName + ": " + importer.GetErrorString());
     CadMesh mesh;
-    addNode(*scene, *scene->mRootNode, aiMatrix4x4(), mesh);
+    // Assimp turns a DXF scene to y up in its root node; a drawing's own axes are z up, and its points (read
+    // apart, readDxfExtras) are in them: the turn is undone, so that faces and points stay together.
+    aiMatrix4x4 start;
+    if (extension == ".dxf") start = aiMatrix4x4(scene->mRootNode->mTransformation).Inverse();
+    addNode(*scene, *scene->mRootNode, start, mesh);
     if (extension == ".dxf") readDxfExtras(bytes, mesh);
     if (mesh.polygons.empty()) throw CadError(fileName + ": the file holds no faces");
     checkFinite(mesh, fileName);

@@ -104,8 +104,7 @@ TEST_F(CadImportTest, ObjDxfAndStlBoxesBecomeRectanglesFacingTheRoomWithTheirLay
              "  2 Glass\n  3 Floor\nSources: 0, receivers: 1\nPoints on other layers or groups, left out: 1\n"
              "Add the missing Source and Receiver records to the model file "
              "(or draw points on layers or in groups named Source... and Receiver...)\n",
-         " Receiver 1.5 2 1.2 2.5 2 1.2\n", "\n3 Floor, ", 0, 5, 30 + 18 + 15 + 18 + 15, 3, 0,
-         false},  // its faces come out turned to y up, its points not: left unchecked until that is settled
+ " Receiver 1.5 2 1.2 2.5 2 1.2\n", "\n3 Floor, ", 0, 5, 30 + 18 + 15 + 18 + 15, 3, 0, true},
         {"hall.STL", stl.str(), "Imported hall.STL (scaled by 0.01, y up)\nFaces in: 12, faces out: 6\n" + sameFaces +
              "12\nOpen edges: 0\nMaterials: 1\n  1 hall\nSources: 0, receivers: 0\nAdd the missing Source and "
              "Receiver records to the model file (or draw points on layers or in groups named Source... and "
