@@ -52,7 +52,7 @@ TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
     PyramidLog log;
     HitsFile::open(0);
     for (const double time : {0.01, 0.02}) {
-        log.arrival(heard, energy, 0, Vector(1, 0, 0), time);
+        log.arrival(heard, 7, energy, 0, Vector(1, 0, 0), time);
         log.hits(pyramidOfOrder(0), 7, energy, time);
     }
     TraceStatistics statistics;
