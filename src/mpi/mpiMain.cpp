@@ -1,4 +1,5 @@
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,18 @@
 // tolveno-mpi: the run of tolveno spread over the processes mpirun starts.
 // Process 0 is the program as users know it; the others trace for it.
 namespace {
+// mpirun passes SIGUSR1 on to every process (SIGINT and SIGTERM it answers by
+// ending them all): process 0 takes it as the quit request, a cancel that
+// keeps the partial results; the others ignore it.
+extern "C" void quitOnUsr1(int) { std::raise(SIGTERM); }
+
+void takeUsr1(int rank) {
+    struct sigaction action {};
+    action.sa_handler = rank == 0 ? quitOnUsr1 : SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
 using Digest = std::array<std::uint64_t, 6>;
 
 std::uint64_t fileHash(const std::string& name) {
@@ -98,6 +111,7 @@ int main(int argc, char** argv) {
     static SilentWindowSystem silent;
     if (rank != 0) installWindowSystem(&silent);
     windowSystem();
+    takeUsr1(rank);
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + argument;

@@ -3,9 +3,10 @@
 mpirun (one to three processes) and compares the results, hits and escaped-rays
 files byte for byte; only the run's date and time and the processing times are
 masked. Then checks what the other processes must not do (print, write files)
-and how a run spread over processes ends: cancelled on process 0 (partial
-results kept, status 130), a process killed (the earlier results file left as
-it was), usage errors (told once, the program's status).
+and how a run spread over processes ends: cancelled on process 0 or by
+SIGUSR1 to mpirun (partial results kept, status 130), a process killed (the
+earlier results file left as it was), usage errors (told once, the program's
+status).
 
     tests/run/mpi_same_results.py BUILD_DIR [MPIRUN]
 
@@ -112,8 +113,9 @@ def rank_pids(mpirun_pid):
 
 
 def signal_rank(checks, build, mpirun, work, rank, sig, copy):
-    """Starts a long run of the hall on two processes, sends sig to one of them after a second; answers the
-    folder, mpirun's exit status, its stderr and the seconds mpirun took to end after the signal."""
+    """Starts a long run of the hall on two processes, sends sig to one of them (None: to mpirun) after a second
+    and a half; answers the folder, mpirun's exit status, its stderr and the seconds mpirun took to end after the
+    signal."""
     place = fresh(work, "hall", copy)
     with open(os.path.join(place, "hall.___"), "w") as f:
         f.write("earlier results\n")
@@ -127,9 +129,9 @@ def signal_rank(checks, build, mpirun, work, rank, sig, copy):
         if len(ranks) == 2:
             break
     time.sleep(1.5)
-    checks.expect(rank in ranks and mpi.poll() is None, "  process %d found running" % rank)
-    if rank in ranks:
-        os.kill(ranks[rank], sig)
+    checks.expect(len(ranks) == 2 and mpi.poll() is None, "  both processes found running")
+    if len(ranks) == 2:
+        os.kill(mpi.pid if rank is None else ranks[rank], sig)
     sent = time.time()
     try:
         _, err = mpi.communicate(timeout=120)
@@ -148,6 +150,12 @@ def endings(checks, build, mpirun, work):
     checks.expect(status == 130, "cancelled on process 0: status %d, every process ended %.1f s later" % (status, took))
     checks.expect(results.endswith(b"\n[End]\n") and b"cancelled after" in results,
                   "  partial results written whole")
+    # SIGUSR1 to mpirun, which passes it on to every process, is the same cancel.
+    place, status, err, took = signal_rank(checks, build, mpirun, work, None, signal.SIGUSR1, "usr1")
+    with open(os.path.join(place, "hall.___"), "rb") as f:
+        results = f.read()
+    checks.expect(status == 130 and results.endswith(b"\n[End]\n") and b"cancelled after" in results,
+                  "cancelled by SIGUSR1 to mpirun: status %d, partial results written whole" % status)
     # A process killed: the job ends with the kill's status and the earlier results stay as they were.
     place, status, err, took = signal_rank(checks, build, mpirun, work, 1, signal.SIGKILL, "killed")
     with open(os.path.join(place, "hall.___"), "rb") as f:
