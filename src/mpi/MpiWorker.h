@@ -21,7 +21,9 @@ public:
     /// Traces every source process 0 names, until it says the run is over.
     void serve();
 
+    /// The model, as process 0 loads it.
     Model model;
+    /// Whether the model file could be read.
     bool ready = false;
 
 private:

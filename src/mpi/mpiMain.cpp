@@ -75,7 +75,7 @@ int runProcess0(const std::vector<std::string>& arguments, int processes) {
     RayManager manager;
     Digest mine = digest(manager.ready, manager.model);
     if (!agree(mine, mine) && manager.ready) {
-        showError("Another process of the run cannot read the model %s or reads a different one (or settings)",
+        showError("A process of the run cannot read the model %s or its settings, or reads different ones",
                   parameters.modelFile.c_str());
         manager.status = ExitStatus::modelUnreadable;
         return static_cast<int>(manager.status);

@@ -9,7 +9,9 @@
 /// Consecutive pyramids of one source that one process hands to another to trace: the number of the first (counted
 /// from 0 in the generator's order) and their seeds, with the byte form in which they travel.
 struct PyramidBatch {
+    /// The number of the first pyramid, counted from 0 in the generator's order.
     std::uint32_t first = 0;
+    /// The seeds of pyramids first, first + 1, ...; none: nothing more of this source for the receiver.
     std::vector<PyramidSeed> seeds;
 
     /// The byte form of the batch, into out (replaced).

@@ -35,6 +35,8 @@ CASES = [
     ("room, Diffusion, Diffraction, clones, hits file", "examples", "room", "/O1 /L7 /T0.3 /N1 /D1 /K3 /S2", 2, []),
     ("outdoor, escapes and edges, escaped-rays file", "examples", "outdoor", "/O1 /L10 /D1 /E1", 3, []),
     ("hall of 2,035 faces, Diffusion, Diffraction", "hall", "hall", "/O1 /L8 /T0.2 /N1 /D1", 2, []),
+    ("two sources, each saved (SaveAll)", "two", "room", "/O1 /L7 /N1 /A1", 2, []),
+    ("two sources, summed", "two", "room", "/O1 /L7 /N1 /A0 /S1", 3, []),
     ("room on two threads in each of two processes", "examples", "room", "/O2 /L8 /N1 /D2", 2,
      ["--bind-to", "none"]),
 ]
@@ -52,6 +54,13 @@ class Checks:
 def prepare(work):
     shutil.copytree(os.path.join(ROOT, "examples"), os.path.join(work, "examples"),
                     ignore=shutil.ignore_patterns("*.___*", "*.bak", "*.log", "*$*", "*.@*"))
+    # The example room with a second loudspeaker.
+    shutil.copytree(os.path.join(work, "examples"), os.path.join(work, "two"))
+    with open(os.path.join(work, "two", "room.ray")) as f:
+        model = f.read()
+    source = next(line for line in model.splitlines() if line.strip().startswith("Source"))
+    with open(os.path.join(work, "two", "room.ray"), "w") as f:
+        f.write(model.replace(source, source + "\n Source 7 2 1.2 2 6 1.2 0 speaker.spk"))
     subprocess.run([sys.executable, os.path.join(ROOT, "bench", "make_model.py"), "hall", "--receivers", "50",
                     "-o", os.path.join(work, "hall", "hall")], check=True, stdout=subprocess.DEVNULL)
 
@@ -64,9 +73,14 @@ def fresh(work, folder, copy):
 
 
 def written(place, model):
-    """The masked results, hits and escaped-rays files, and the names of every file in the folder."""
+    """The masked results files (one per source with SaveAll), hits and escaped-rays files, and the names of every
+    file in the folder."""
     text = b""
-    for name in (model + ".___", model + ".@__", "escaped.ray"):
+    def output(name):  # model.___, model.@__, model.A__ ... (not the inputs, not the reports), escaped.ray
+        extension = name[len(model) + 1:]
+        return name == "escaped.ray" or (name.startswith(model + ".") and len(extension) == 3 and
+                                         extension not in ("ray", "ini", "bak"))
+    for name in sorted(filter(output, os.listdir(place))):
         path = os.path.join(place, name)
         if os.path.exists(path):
             with open(path, "rb") as f:
@@ -90,12 +104,14 @@ def compare(checks, build, mpirun, work):
         checks.expect(run.returncode == 0 and mpi.returncode == 0 and a[0] == b[0] and len(a[0]) > 1000,
                       "same results, %s (%s, %d processes)" % (name, flags, processes))
         # The other processes write no file and print nothing: the same files as one process, one log entry,
-        # one status panel.
+        # the status panel once.
         checks.expect(a[1] == b[1], "  the same files written: %s" % " ".join(b[1]))
         with open(os.path.join(spread, "tolveno.log"), "rb") as f:
             starts = f.read().count(b"- Start")
-        checks.expect(starts == 1 and mpi.stderr.count(b"Status: Tracing ...") == 1,
-                      "  one log entry (%d) and one status panel" % starts)
+        shown = [out.count(b"Status: Tracing ...") for out in (run.stderr, mpi.stderr)]
+        checks.expect(starts == 1 and shown[0] == shown[1] > 0,
+                      "  one log entry (%d) and the status panel once (%d times Tracing, alone %d)" %
+                      (starts, shown[1], shown[0]))
 
 
 def rank_pids(mpirun_pid):
@@ -163,6 +179,21 @@ def endings(checks, build, mpirun, work):
     checks.expect(status == 128 + signal.SIGKILL, "process 1 killed: status %d after %.1f s" % (status, took))
     checks.expect(results == b"earlier results\n" and not [n for n in os.listdir(place) if n.endswith(".tmp")],
                   "  the earlier results file left as it was, no temporary file")
+    # A process that reads another model, or none (started in another folder), is found out before the first
+    # pyramid: nothing is traced or written.
+    program = os.path.join(build, "tolveno-mpi")
+    for other, what in (("two", "a different model"), ("nothing", "no model")):
+        first = fresh(work, "examples", "digest-" + other)
+        second = os.path.join(work, "digest-" + other, other)
+        if other == "two":
+            second = fresh(work, "two", "digest-" + other)
+        os.makedirs(second, exist_ok=True)
+        run = subprocess.run([mpirun, "-np", "1", "-wdir", first, program, "room", "/O1", ":",
+                              "-np", "1", "-wdir", second, program, "room", "/O1"], env=ENV, capture_output=True,
+                             stdin=subprocess.DEVNULL)
+        told = run.stderr.count(b"A process of the run cannot read the model room.ray or its settings")
+        checks.expect(run.returncode == 3 and told == 1 and not os.path.exists(os.path.join(first, "room.___")),
+                      "process 1 reads %s: status %d, told %d time(s), nothing written" % (what, run.returncode, told))
     # Usage errors are told once (process 0 alone shows messages), with the program's status.
     place = fresh(work, "examples", "usage")
     for arguments, expected, message in (([], 2, b"parameters: filename[.ray] [flags]"),
