@@ -9,6 +9,7 @@
 namespace {
 std::FILE* file = nullptr;
 unsigned source = 0;
+bool formatting = false;
 
 void appendFormatted(std::string& text, const char* format, auto... values) {
     char field[64];
@@ -27,9 +28,16 @@ void open(unsigned sourceIndex) {
     source = sourceIndex;
 }
 
+void formatFor(unsigned sourceIndex) {
+    close();
+    formatting = true;
+    source = sourceIndex;
+}
+
 void close() {
     if (file) std::fclose(file);
     file = nullptr;
+    formatting = false;
 }
 
 bool isOpen() { return file != nullptr; }
@@ -50,7 +58,7 @@ std::string record(const Pyramid& p, unsigned microphone, unsigned sourceNumber,
 }
 
 bool format(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time, std::string& text) {
-    if (p.order > parameters.HitLevel || !file) return false;
+    if (p.order > parameters.HitLevel || (!file && !formatting)) return false;
     text += record(p, microphone, source + 1, energy, time);
     text += '\n';
     return true;

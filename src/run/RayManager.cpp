@@ -11,7 +11,9 @@
 #include "results/ResultsFile.h"
 #include "results/SafeFile.h"
 #include "run/OrderedCommits.h"
+#include "run/OtherProcesses.h"
 #include "run/RunParameters.h"
+#include "run/SourcePreparation.h"
 #include "tracing/LateCorrection.h"
 #include "tracing/PyramidGenerator.h"
 #include "tracing/PyramidLog.h"
@@ -151,16 +153,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     const std::uint32_t t0 = windowSystem().clockMs();
     PyramidGenerator generator;
     generator.start(source.axis.origin, run.Level, index == 0 && run.balloon);
-    statistics.escapedCount = 0;
-    statistics.edgeHitCount = 0;
-    // Without SaveAll the sums and the receivers keep what the earlier sources left.
-    if (index == 0 || run.SaveAll) {
-        statistics.clearSums();
-        microphones().clearAll();
-        if (run.correctsLateDecay()) LateCorrection::prepare(model, microphones(), statistics);
-    }
-    setDirectDelays(source);
-    model.indexReceivers();
+    prepareSource(model, statistics, index);
     if (run.HitLevel >= 0) HitsFile::open(index);
     const unsigned sourceCount = static_cast<unsigned>(model.sources.size());
     monitor.showSource(source.speaker->name.str(), static_cast<int>(index), static_cast<int>(sourceCount));
@@ -168,7 +161,9 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     monitor.statusBox->setItemText(StatusItem::pyramidTotal, formatText("%ld", static_cast<long>(pyramids)));
     monitor.startSource(pyramids);
     std::uint32_t done = 0;
-    bool cancelled = run.OpenMP < 2 ? traceInOrder(generator, source, done) : traceInParallel(generator, source, done);
+    bool cancelled = otherProcesses ? otherProcesses->traceSource(*this, generator, source, index, pyramids, done)
+                     : run.OpenMP < 2 ? traceInOrder(generator, source, done)
+                                      : traceInParallel(generator, source, done);
     if (run.HitLevel >= 0) HitsFile::close();
     source.processingTime = static_cast<std::int32_t>(windowSystem().clockMs() - t0);
     bool save = run.SaveAll || index + 1 == sourceCount;
@@ -180,19 +175,6 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     if (save) saveResults(index, pyramids, done, cancelled);
     generator.finish();
     return cancelled;
-}
-
-// Every receiver gets the delay of this source's direct sound; each
-// iteration touches its own receiver only.
-void RayManager::setDirectDelays(const PlacedSource& source) {
-    MicrophoneList& list = microphones();
-    const int count = static_cast<int>(list.receiverCount());
-    const double speed = parameters.SoundSpeed;
-#pragma omp parallel for schedule(static)
-    for (int r = count; r >= 1; --r) {
-        Microphone* microphone = list.at(r);
-        if (microphone) microphone->response.setDirectDelay(distance(source.axis.origin, microphone->axis.origin) / speed);
-    }
 }
 
 // One thread: each pyramid traced in place and committed, in the generator's

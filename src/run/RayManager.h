@@ -8,6 +8,7 @@
 #include "tracing/TraceStatistics.h"
 #include "ui/RunMonitor.h"
 
+class OtherProcesses;
 class PyramidGenerator;
 class PyramidLog;
 
@@ -38,10 +39,11 @@ public:
     RunMonitor monitor;
     TraceStatistics statistics;
     std::unique_ptr<std::ofstream> escapedRays;
+    /// The other processes the pyramids are spread over (not owned); null: this process traces them all.
+    OtherProcesses* otherProcesses = nullptr;
 
 private:
     bool traceSource(unsigned index, std::uint32_t pyramids);
-    void setDirectDelays(const PlacedSource& source);
     bool traceInOrder(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
     bool traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
     void saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled);

@@ -1,13 +1,18 @@
 #include "tracing/PyramidLog.h"
 
+#include <cstring>
+#include <type_traits>
+
 #include "acoustics/Microphone.h"
+#include "acoustics/MicrophoneList.h"
 #include "results/HitsFile.h"
 #include "tracing/Pyramid.h"
 #include "tracing/TraceStatistics.h"
 
-void PyramidLog::arrival(Microphone& microphone, const BandEnergies& energy, unsigned order, const Vector& direction,
-                         double time) {
-    arrivals_.push_back({&microphone, energy, direction, time, order, static_cast<std::uint32_t>(hits_.size())});
+void PyramidLog::arrival(Microphone& microphone, unsigned receiver, const BandEnergies& energy, unsigned order,
+                         const Vector& direction, double time) {
+    arrivals_.push_back(
+        {&microphone, receiver, energy, direction, time, order, static_cast<std::uint32_t>(hits_.size())});
 }
 
 void PyramidLog::hits(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time) {
@@ -46,6 +51,11 @@ void PyramidLog::commit(TraceStatistics& statistics) {
     }
     for (const Path& path : paths_) statistics.finished(path.order, path.length, path.squares);
     for (const Chord& c : chords_) statistics.spheres.add(c.sphere, c.middle, c.length, c.energy, c.share);
+    clear();
+}
+
+// Emptied, the capacity kept, so that the next pyramid traced into the log allocates nothing.
+void PyramidLog::clear() {
     chords_.clear();
     arrivals_.clear();
     hits_.clear();
@@ -53,10 +63,117 @@ void PyramidLog::commit(TraceStatistics& statistics) {
     paths_.clear();
 }
 
+namespace {
+// The byte form is the values' own bytes, field by field (never a whole
+// struct, whose padding would be sent uninitialised): the processes of a run
+// are the same program on the same kind of machine, and a value that crosses
+// unchanged commits to the same sums bit for bit.
+template <typename T>
+void put(std::string& out, const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <typename T>
+bool get(std::string_view& in, T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    if (in.size() < sizeof value) return false;
+    std::memcpy(&value, in.data(), sizeof value);
+    in.remove_prefix(sizeof value);
+    return true;
+}
+
+void putCoord(std::string& out, const Vector& v) {
+    put(out, v.x);
+    put(out, v.y);
+    put(out, v.z);
+}
+
+bool getCoord(std::string_view& in, Vector& v) { return get(in, v.x) && get(in, v.y) && get(in, v.z); }
+}  // namespace
+
+void PyramidLog::pack(std::string& out) const {
+    put(out, static_cast<std::uint32_t>(arrivals_.size()));
+    put(out, static_cast<std::uint32_t>(hits_.size()));
+    put(out, static_cast<std::uint32_t>(marks_.size()));
+    put(out, static_cast<std::uint32_t>(paths_.size()));
+    put(out, static_cast<std::uint32_t>(chords_.size()));
+    for (const Arrival& a : arrivals_) {
+        put(out, static_cast<std::uint32_t>(a.receiver));
+        put(out, a.energy);
+        putCoord(out, a.direction);
+        put(out, a.time);
+        put(out, static_cast<std::uint32_t>(a.order));
+        put(out, a.hitsEnd);
+    }
+    out += hits_;
+    for (const Mark& m : marks_) {
+        putCoord(out, m.ray);
+        putCoord(out, m.ray.origin);
+        put(out, m.extraFaces);
+    }
+    for (const Path& p : paths_) {
+        put(out, p.order);
+        put(out, p.length);
+        put(out, p.squares);
+    }
+    for (const Chord& c : chords_) {
+        put(out, static_cast<std::uint64_t>(c.sphere));
+        put(out, c.middle);
+        put(out, c.length);
+        put(out, c.share);
+        put(out, c.energy);
+    }
+}
+
+bool PyramidLog::unpack(std::string_view& in) {
+    clear();
+    std::uint32_t arrivals = 0, hits = 0, marks = 0, paths = 0, chords = 0;
+    if (!(get(in, arrivals) && get(in, hits) && get(in, marks) && get(in, paths) && get(in, chords))) return false;
+    MicrophoneList& list = microphones();
+    bool whole = true;
+    for (std::uint32_t i = 0; i < arrivals && whole; ++i) {
+        Arrival a{};
+        std::uint32_t receiver = 0, order = 0;
+        whole = get(in, receiver) && get(in, a.energy) && getCoord(in, a.direction) && get(in, a.time) &&
+                get(in, order) && get(in, a.hitsEnd) && a.hitsEnd <= hits;
+        a.microphone = list.at(static_cast<int>(receiver));
+        a.receiver = receiver;
+        a.order = order;
+        whole = whole && a.microphone;
+        arrivals_.push_back(a);
+    }
+    whole = whole && in.size() >= hits;
+    if (whole) {
+        hits_.assign(in.substr(0, hits));
+        in.remove_prefix(hits);
+    }
+    for (std::uint32_t i = 0; i < marks && whole; ++i) {
+        Vector direction, origin;
+        std::uint32_t extraFaces = 0;
+        whole = getCoord(in, direction) && getCoord(in, origin) && get(in, extraFaces);
+        marks_.push_back({Line(origin, Versor::unnormalised(direction)), extraFaces});
+    }
+    for (std::uint32_t i = 0; i < paths && whole; ++i) {
+        Path p{};
+        whole = get(in, p.order) && get(in, p.length) && get(in, p.squares);
+        paths_.push_back(p);
+    }
+    for (std::uint32_t i = 0; i < chords && whole; ++i) {
+        Chord c{};
+        std::uint64_t sphere = 0;
+        whole = get(in, sphere) && get(in, c.middle) && get(in, c.length) && get(in, c.share) && get(in, c.energy);
+        c.sphere = static_cast<std::size_t>(sphere);
+        chords_.push_back(c);
+    }
+    if (!whole) clear();
+    return whole;
+}
+
 void recordArrival(Pyramid& p, Microphone& target, unsigned microphone, const BandEnergies& energy, unsigned order,
                    double time, bool withHits) {
     const auto keep = [&](PyramidLog& log) {
-        log.arrival(target, energy, order, p.ray.direction(), time);
+        log.arrival(target, microphone, energy, order, p.ray.direction(), time);
         if (withHits) log.hits(p, microphone, energy, time);
     };
     if (p.log) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "acoustics/Bands.h"
@@ -21,9 +22,9 @@ class Model;
 /// bit, and a second direct wave is refused the same way every time.
 class PyramidLog {
 public:
-    /// Keeps an arrival at a microphone for the commit.
-    void arrival(Microphone& microphone, const BandEnergies& energy, unsigned order, const Vector& direction,
-                 double time);
+    /// Keeps an arrival at microphone, receiver number receiver of the microphone list, for the commit.
+    void arrival(Microphone& microphone, unsigned receiver, const BandEnergies& energy, unsigned order,
+                 const Vector& direction, double time);
     /// Keeps the hits-file record of p's last arrival (at receiver number microphone), written if the response takes it.
     void hits(const Pyramid& p, unsigned microphone, const BandEnergies& energy, double time);
     /// Keeps an escape along ray.
@@ -40,10 +41,18 @@ public:
     /// Hands everything kept to the microphones, the hits file and statistics, in the order kept; leaves the log empty.
     /// One thread at a time.
     void commit(TraceStatistics& statistics);
+    /// Forgets everything kept (the memory is kept for the next pyramid).
+    void clear();
+    /// Appends everything kept to out, in a byte form another process of the same run reads back with unpack.
+    void pack(std::string& out) const;
+    /// Replaces what is kept by the log packed at the start of in (its microphones taken from the process's
+    /// microphone list by receiver number) and drops it from in; false, the log left empty, when in is malformed.
+    bool unpack(std::string_view& in);
 
 private:
     struct Arrival {
         Microphone* microphone;
+        unsigned receiver;
         BandEnergies energy;
         Vector direction;
         double time;

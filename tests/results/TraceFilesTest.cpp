@@ -36,6 +36,18 @@ TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
     HitsFile::write(records);
     HitsFile::close();
     EXPECT_FALSE(HitsFile::format(pyramidOfOrder(0), 1, energy, 0.3, records)) << "no file open";
+    // A process tracing for another formats the records of its source without a file, and writes nothing.
+    const std::string earlier = readFile("room.@__");
+    std::string formatted;
+    HitsFile::formatFor(4);
+    EXPECT_TRUE(HitsFile::format(reflected, 3, energy, 0.0125, formatted));
+    EXPECT_FALSE(HitsFile::format(pyramidOfOrder(3), 1, energy, 0.2, formatted));
+    HitsFile::write(formatted);
+    EXPECT_FALSE(HitsFile::isOpen());
+    HitsFile::close();
+    EXPECT_FALSE(HitsFile::format(pyramidOfOrder(0), 1, energy, 0.3, formatted)) << "formatting ended";
+    EXPECT_EQ(formatted, HitsFile::record(reflected, 3, 5, energy, 0.0125) + "\n");
+    EXPECT_EQ(readFile("room.@__"), earlier);
     // A later source appends (numbered from 1) when the results accumulate; the first source of a run replaces.
     HitsFile::open(11);
     records.clear();
@@ -52,7 +64,7 @@ TEST_F(TraceFilesTest, HitsAreSavedUpToTheHitLevel) {
     PyramidLog log;
     HitsFile::open(0);
     for (const double time : {0.01, 0.02}) {
-        log.arrival(heard, energy, 0, Vector(1, 0, 0), time);
+        log.arrival(heard, 7, energy, 0, Vector(1, 0, 0), time);
         log.hits(pyramidOfOrder(0), 7, energy, time);
     }
     TraceStatistics statistics;

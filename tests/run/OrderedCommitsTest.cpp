@@ -16,7 +16,7 @@ TEST_F(OrderedCommitsTest, LogsFinishedOutOfTurnWaitForTheirTurn) {
     energy.fill(1);
     const auto offer = [&](std::uint32_t k, double directTime) {
         PyramidLog log;
-        log.arrival(microphone, energy, 0, Vector(1, 0, 0), directTime);
+        log.arrival(microphone, 1, energy, 0, Vector(1, 0, 0), directTime);
         log.escaped(Line());
         commits.offer(k, log);
     };

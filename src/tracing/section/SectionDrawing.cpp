@@ -72,3 +72,5 @@ std::string SectionDrawing::fileName(unsigned number) {
 bool SectionDrawing::available() { return taken.load(std::memory_order_relaxed) < maxFiles; }
 
 void SectionDrawing::resetCount() { taken.store(0, std::memory_order_relaxed); }
+
+void SectionDrawing::stop() { taken.store(maxFiles, std::memory_order_relaxed); }

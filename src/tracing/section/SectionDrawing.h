@@ -34,6 +34,8 @@ public:
     static bool available();
     /// Lets the next drawing be number 1 again (a new run; not while tracing).
     static void resetCount();
+    /// Writes no more drawings in this process: one that traces for another, which alone writes files.
+    static void stop();
 
 private:
     const X2DSegmentsArray& obstacles_;

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tracing/PyramidSeed.h"
+
+/// Consecutive pyramids of one source that one process hands to another to trace: the number of the first (counted
+/// from 0 in the generator's order) and their seeds, with the byte form in which they travel.
+struct PyramidBatch {
+    /// The number of the first pyramid, counted from 0 in the generator's order.
+    std::uint32_t first = 0;
+    /// The seeds of pyramids first, first + 1, ...; none: nothing more of this source for the receiver.
+    std::vector<PyramidSeed> seeds;
+
+    /// The byte form of the batch, into out (replaced).
+    void pack(std::string& out) const;
+    /// The batch from its byte form; false, the batch left empty, when in is malformed.
+    bool unpack(std::string_view in);
+
+    /// Starts the byte form of the logs of count pyramids from number first, to which each log is then appended by
+    /// PyramidLog::pack in pyramid order (out replaced).
+    static void startLogs(std::uint32_t first, std::uint32_t count, std::string& out);
+    /// Reads the start written by startLogs off in; false when in is too short for one.
+    static bool readLogsStart(std::string_view& in, std::uint32_t& first, std::uint32_t& count);
+
+    /// How many of remaining pyramids to hand out next to one of processes: a quarter of an even share, at most
+    /// maxSize, at least 1 while any remain, so that batches shrink toward the end and no process is left with a
+    /// long batch while the others have finished.
+    static std::uint32_t size(std::uint32_t remaining, int processes);
+    /// The largest batch: enough to keep a process's threads busy between two messages, few enough to bound the
+    /// memory of the logs that wait for their turn.
+    static constexpr std::uint32_t maxSize = 256;
+};

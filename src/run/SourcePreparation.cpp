@@ -1,0 +1,30 @@
+#include "run/SourcePreparation.h"
+
+#include "acoustics/MicrophoneList.h"
+#include "model/Model.h"
+#include "run/RunParameters.h"
+#include "tracing/LateCorrection.h"
+#include "tracing/TraceStatistics.h"
+
+void prepareSource(Model& model, TraceStatistics& statistics, unsigned index) {
+    statistics.escapedCount = 0;
+    statistics.edgeHitCount = 0;
+    // Without SaveAll the sums and the receivers keep what the earlier sources left.
+    if (index == 0 || parameters.SaveAll) {
+        statistics.clearSums();
+        microphones().clearAll();
+        if (parameters.correctsLateDecay()) LateCorrection::prepare(model, microphones(), statistics);
+    }
+    // Every receiver gets the delay of this source's direct sound; each
+    // iteration touches its own receiver only.
+    MicrophoneList& list = microphones();
+    const int count = static_cast<int>(list.receiverCount());
+    const double speed = parameters.SoundSpeed;
+    const Coord origin = model.sources[index].axis.origin;
+#pragma omp parallel for schedule(static)
+    for (int r = count; r >= 1; --r) {
+        Microphone* microphone = list.at(r);
+        if (microphone) microphone->response.setDirectDelay(distance(origin, microphone->axis.origin) / speed);
+    }
+    model.indexReceivers();
+}
