@@ -1,34 +1,13 @@
 #include "run/PyramidBatch.h"
 
 #include <algorithm>
-#include <cstring>
-#include <type_traits>
+
+#include "foundation/ByteForm.h"
+
+using ByteForm::get;
+using ByteForm::put;
 
 namespace {
-// Field by field: a whole seed would carry its padding, unset, into the message.
-template <typename T>
-void put(std::string& out, const T& value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    out.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-void put(std::string& out, const Vector& v) {
-    put(out, v.x);
-    put(out, v.y);
-    put(out, v.z);
-}
-
-template <typename T>
-bool get(std::string_view& in, T& value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    if (in.size() < sizeof value) return false;
-    std::memcpy(&value, in.data(), sizeof value);
-    in.remove_prefix(sizeof value);
-    return true;
-}
-
-bool get(std::string_view& in, Vector& v) { return get(in, v.x) && get(in, v.y) && get(in, v.z); }
-
 // Every field of a seed, so that a field added to it is not silently left behind (the size check below fails).
 static_assert(sizeof(PyramidSection) == 4 * sizeof(Versor) + sizeof(Coord) + 2 * sizeof(double) + sizeof(Plane));
 static_assert(sizeof(PyramidSeed) <= sizeof(Coord) + sizeof(PyramidSection) + 2 * sizeof(std::uint32_t));

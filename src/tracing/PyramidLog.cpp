@@ -1,10 +1,8 @@
 #include "tracing/PyramidLog.h"
 
-#include <cstring>
-#include <type_traits>
-
 #include "acoustics/Microphone.h"
 #include "acoustics/MicrophoneList.h"
+#include "foundation/ByteForm.h"
 #include "results/HitsFile.h"
 #include "tracing/Pyramid.h"
 #include "tracing/TraceStatistics.h"
@@ -63,34 +61,8 @@ void PyramidLog::clear() {
     paths_.clear();
 }
 
-namespace {
-// The byte form is the values' own bytes, field by field (never a whole
-// struct, whose padding would be sent uninitialised): the processes of a run
-// are the same program on the same kind of machine, and a value that crosses
-// unchanged commits to the same sums bit for bit.
-template <typename T>
-void put(std::string& out, const T& value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    out.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-template <typename T>
-bool get(std::string_view& in, T& value) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    if (in.size() < sizeof value) return false;
-    std::memcpy(&value, in.data(), sizeof value);
-    in.remove_prefix(sizeof value);
-    return true;
-}
-
-void putCoord(std::string& out, const Vector& v) {
-    put(out, v.x);
-    put(out, v.y);
-    put(out, v.z);
-}
-
-bool getCoord(std::string_view& in, Vector& v) { return get(in, v.x) && get(in, v.y) && get(in, v.z); }
-}  // namespace
+using ByteForm::get;
+using ByteForm::put;
 
 void PyramidLog::pack(std::string& out) const {
     put(out, static_cast<std::uint32_t>(arrivals_.size()));
@@ -101,15 +73,15 @@ void PyramidLog::pack(std::string& out) const {
     for (const Arrival& a : arrivals_) {
         put(out, static_cast<std::uint32_t>(a.receiver));
         put(out, a.energy);
-        putCoord(out, a.direction);
+        put(out, a.direction);
         put(out, a.time);
         put(out, static_cast<std::uint32_t>(a.order));
         put(out, a.hitsEnd);
     }
     out += hits_;
     for (const Mark& m : marks_) {
-        putCoord(out, m.ray);
-        putCoord(out, m.ray.origin);
+        put(out, static_cast<const Vector&>(m.ray));  // its direction
+        put(out, m.ray.origin);
         put(out, m.extraFaces);
     }
     for (const Path& p : paths_) {
@@ -135,7 +107,7 @@ bool PyramidLog::unpack(std::string_view& in) {
     for (std::uint32_t i = 0; i < arrivals && whole; ++i) {
         Arrival a{};
         std::uint32_t receiver = 0, order = 0;
-        whole = get(in, receiver) && get(in, a.energy) && getCoord(in, a.direction) && get(in, a.time) &&
+        whole = get(in, receiver) && get(in, a.energy) && get(in, a.direction) && get(in, a.time) &&
                 get(in, order) && get(in, a.hitsEnd) && a.hitsEnd <= hits;
         a.microphone = list.at(static_cast<int>(receiver));
         a.receiver = receiver;
@@ -151,7 +123,7 @@ bool PyramidLog::unpack(std::string_view& in) {
     for (std::uint32_t i = 0; i < marks && whole; ++i) {
         Vector direction, origin;
         std::uint32_t extraFaces = 0;
-        whole = getCoord(in, direction) && getCoord(in, origin) && get(in, extraFaces);
+        whole = get(in, direction) && get(in, origin) && get(in, extraFaces);
         marks_.push_back({Line(origin, Versor::unnormalised(direction)), extraFaces});
     }
     for (std::uint32_t i = 0; i < paths && whole; ++i) {

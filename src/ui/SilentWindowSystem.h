@@ -8,7 +8,5 @@ public:
     bool messageBox(WindowHandle owner, std::string_view text, std::string_view caption, BoxKind kind) override;
     void beep(Beep) override {}
     bool pumpMessages() override { return false; }
-    std::uint32_t clockMs() const override;
-    std::string localTime() const override;
     [[noreturn]] void exitProcess(int status) override;
 };

@@ -160,20 +160,6 @@ void TerminalWindowSystem::beep(Beep) {
     if (terminal_) std::fputc('\a', stderr);
 }
 
-std::uint32_t TerminalWindowSystem::clockMs() const {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
-std::string TerminalWindowSystem::localTime() const {
-    const std::time_t now = std::time(nullptr);
-    char text[64];
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local);
-    return text;
-}
-
 void TerminalWindowSystem::exitProcess(int status) {
     std::fflush(stderr);
     std::fflush(stdout);

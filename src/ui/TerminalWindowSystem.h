@@ -23,8 +23,6 @@ public:
     bool messageBox(WindowHandle owner, std::string_view text, std::string_view caption, BoxKind kind) override;
     void beep(Beep kind) override;
     bool pumpMessages() override;
-    std::uint32_t clockMs() const override;
-    std::string localTime() const override;
     [[noreturn]] void exitProcess(int status) override;
 
 protected:

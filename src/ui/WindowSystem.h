@@ -62,10 +62,10 @@ public:
     virtual bool messageBox(WindowHandle owner, std::string_view text, std::string_view caption, BoxKind kind) = 0;
     /// Sounds a system beep.
     virtual void beep(Beep kind) = 0;
-    /// A monotonic millisecond clock (wraps at 32 bits).
-    virtual std::uint32_t clockMs() const = 0;
-    /// The local date and time in the C library's ctime form, ending with a line feed.
-    virtual std::string localTime() const = 0;
+    /// A monotonic millisecond clock (wraps at 32 bits); the machine's steady clock unless overridden.
+    virtual std::uint32_t clockMs() const;
+    /// The local date and time in the C library's ctime form, ending with a line feed; the machine's unless overridden.
+    virtual std::string localTime() const;
     /// Ends the process at once with the given status.
     [[noreturn]] virtual void exitProcess(int status) = 0;
 };
