@@ -3,24 +3,19 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <strings.h>
 
+#include "foundation/InputFiles.h"
 #include "foundation/NumberReader.h"
 #include "ui/Messages.h"
 
 namespace {
 constexpr std::size_t maxKeywordLine = 1023;
 constexpr int eof = std::char_traits<char>::eof();
-
-bool isFile(const std::string& name) {
-    std::error_code error;
-    return !name.empty() && std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
-}
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -99,12 +94,12 @@ bool SpeakerInfo::load(std::string_view fileName) {
     name.assign(fileName);
     alias.assign("");
     std::string file(fileName);
-    if (!isFile(file)) {
+    if (!InputFiles::isFile(file)) {
         reportWarning("Can't load source \"%s\":", name.c_str());
         // Models are often moved together with their loudspeaker files, while
         // the names in them still point to where the files were.
         const std::string candidate = parameters.modelFile.directoryPart() + name.fileNamePart();
-        if (!isFile(candidate)) {
+        if (!InputFiles::isFile(candidate)) {
             reportWarning("Using omnidirectional source at 110 dB");
             alias.assign("omni.spk");
             loaded = false;
@@ -115,8 +110,12 @@ bool SpeakerInfo::load(std::string_view fileName) {
         file = candidate;
     }
     // A file that exists but does not open reads as one without bands.
-    std::ifstream in(file);
-    return read(in, name.str());
+    std::unique_ptr<std::istream> in = InputFiles::open(file);
+    if (!in) {
+        std::istringstream nothing;
+        return read(nothing, name.str());
+    }
+    return read(*in, name.str());
 }
 
 bool SpeakerInfo::read(std::istream& in, std::string_view nameForMessages) {

@@ -1,9 +1,9 @@
 #include "foundation/TConfig.h"
 
-#include <fstream>
 #include <sstream>
 #include <strings.h>
 
+#include "foundation/InputFiles.h"
 #include "ui/Messages.h"
 
 namespace {
@@ -37,9 +37,10 @@ TConfig::TConfig(std::string_view name) : std::istream(nullptr) {
     } else if (defaultParagraphFile().empty() && containsIniExtension(chosen)) {
         defaultParagraphFile() = chosen.substr(0, 260);
     }
-    auto file = std::make_unique<std::filebuf>();
-    const bool opened = file->open(chosen, std::ios::in | std::ios::binary) != nullptr;
-    buffer_ = std::move(file);
+    buffer_ = InputFiles::openBuffer(chosen);
+    const bool opened = buffer_ != nullptr;
+    // A file that does not open leaves an empty buffer: every read fails, as on a file stream that did not open.
+    if (!opened) buffer_ = std::make_unique<std::stringbuf>(std::ios::in);
     rdbuf(buffer_.get());
     fileName_.assign(chosen);
     if (!opened) {

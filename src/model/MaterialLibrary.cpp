@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <istream>
 #include <memory>
 
+#include "foundation/InputFiles.h"
 #include "foundation/TFilename.h"
 #include "ui/Messages.h"
 
@@ -49,13 +49,9 @@ void readGroup(const char* text, MaterialLibrary::Row& row) {
 
 // A file counts only when it exists, is no folder, has something in it and
 // opens; otherwise the search goes on with the next candidate.
-bool openUsable(const std::string& name, std::ifstream& file) {
-    std::error_code error;
-    if (!std::filesystem::exists(name, error) || std::filesystem::is_directory(name, error)) return false;
-    const std::uintmax_t size = std::filesystem::file_size(name, error);
-    if (error || size == 0) return false;
-    file.open(name, std::ios::in | std::ios::binary);
-    return file.is_open();
+std::unique_ptr<std::istream> openUsable(const std::string& name) {
+    if (InputFiles::size(name) <= 0) return nullptr;
+    return InputFiles::open(name);
 }
 
 // One line without its line end; false at the end of the input or for a line
@@ -89,15 +85,15 @@ void MaterialLibrary::load() {
     own.setExtension("material");
     const std::string candidates[] = {own.str(), own.directoryPart() + sharedFileName, sharedFileName};
     for (const std::string& name : candidates) {
-        std::ifstream file;
-        if (!openUsable(name, file)) {
+        std::unique_ptr<std::istream> file = openUsable(name);
+        if (!file) {
             // The model's own material file is the one a user means to give:
             // its absence is said, with the name looked for, before any fallback.
             if (name == candidates[0]) reportWarning("No material file %s beside the model", name.c_str());
             continue;
         }
         fileName_ = name;
-        read(file);
+        read(*file);
         // The shared file in the current directory is the usual case; any
         // other file is named so the user sees which data the run uses.
         if (fileName_ != sharedFileName) reportWarning("Loaded Materials %s", fileName_.c_str());

@@ -1,9 +1,9 @@
 #include "mpi/MpiWorker.h"
 
 #include <deque>
-#include <fstream>
 #include <omp.h>
 
+#include "foundation/InputFiles.h"
 #include "mpi/MpiCoordinator.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
@@ -19,9 +19,10 @@ MpiWorker::MpiWorker() {
     omp_set_num_threads(threadCount(parameters.OpenMP, omp_get_num_procs()));
     // Process 0 alone writes files: no drawing of a diffraction section here.
     SectionDrawing::stop();
-    std::ifstream file(parameters.modelFile.str(), std::ios::binary);
+    // The model as process 0 read it: the file's copy it sent.
+    std::unique_ptr<std::istream> file = InputFiles::open(parameters.modelFile.str());
     if (!file) return;
-    model.load(file);
+    model.load(*file);
     if (!materialsLoaded()) materials();
     ready = true;
 }

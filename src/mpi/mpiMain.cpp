@@ -1,8 +1,7 @@
 #include <array>
 #include <csignal>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include <mpi.h>
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/InputFiles.h"
 #include "mpi/MpiCoordinator.h"
 #include "mpi/MpiWorker.h"
 #include "results/JobMode.h"
@@ -34,31 +34,16 @@ void takeUsr1(int rank) {
     sigaction(SIGUSR1, &action, nullptr);
 }
 
-using Digest = std::array<std::uint64_t, 6>;
+using Digest = std::array<std::uint64_t, 4>;
 
-std::uint64_t fileHash(const std::string& name) {
-    // FNV-1a: enough to tell two different files apart, not a protection against anyone.
-    std::uint64_t hash = 14695981039346656037ull;
-    std::ifstream in(name, std::ios::binary);
-    for (std::istreambuf_iterator<char> c(in), end; c != end; ++c)
-        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
-    return hash;
-}
-
-// What a process read: every process must trace the same model with the same
-// settings, or the logs it sends would belong to another run.
+// What a process loaded: the same counts as process 0, or the logs it sends would belong to another run. The files
+// are process 0's copies, so a difference is a fault of the program (a file read past them), told before any trace.
 Digest digest(bool ready, const Model& model) {
     if (!ready) return Digest{};
-    return Digest{1,
-                  model.count(),
-                  microphones().receiverCount(),
-                  model.sources.size(),
-                  fileHash(parameters.modelFile.str()),
-                  fileHash(parameters.settingsFile.str())};
+    return Digest{1, model.count(), microphones().receiverCount(), model.sources.size()};
 }
 
-// Whether every process read what process 0 read (process 0's digest is sent to all; 0 in its first place: it
-// could not read the model, and nobody traces).
+// Whether every process loaded what process 0 loaded (process 0's digest is sent to all).
 bool agree(Digest& digest0, const Digest& mine) {
     MPI_Bcast(digest0.data(), static_cast<int>(digest0.size()), MPI_UINT64_T, 0, MPI_COMM_WORLD);
     int same = digest0 == mine ? 1 : 0, all = 0;
@@ -66,35 +51,54 @@ bool agree(Digest& digest0, const Digest& mine) {
     return all == 1;
 }
 
+// Process 0's input files, as it read them, to every process (empty: it has nothing to trace, and nobody traces).
+void broadcastInputs(std::string& packed) {
+    std::uint64_t size = packed.size();
+    MPI_Bcast(&size, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+    packed.resize(size);
+    // MPI counts in int: a large model goes in pieces.
+    constexpr std::uint64_t piece = 1u << 30;
+    for (std::uint64_t at = 0; at < size; at += piece)
+        MPI_Bcast(packed.data() + at, static_cast<int>(std::min(piece, size - at)), MPI_CHAR, 0, MPI_COMM_WORLD);
+}
+
 int runProcess0(const std::vector<std::string>& arguments, int processes) {
+    // Alone, process 0 is the program of one process, on its very path (the disk read as tolveno reads it).
+    if (processes > 1) InputFiles::startRecording();
+    std::string inputs;
     if (!parameters.parse(arguments)) {
-        Digest none{};
-        agree(none, none);
+        broadcastInputs(inputs);
         return static_cast<int>(parameters.parseFailure);
     }
     RayManager manager;
+    if (manager.ready && processes > 1) inputs = InputFiles::packRecord();
+    broadcastInputs(inputs);
+    if (!manager.ready) return static_cast<int>(manager.status);
     Digest mine = digest(manager.ready, manager.model);
-    if (!agree(mine, mine) && manager.ready) {
+    if (!agree(mine, mine)) {
         showError("A process of the run cannot read the model %s or its settings, or reads different ones",
                   parameters.modelFile.c_str());
         manager.status = ExitStatus::modelUnreadable;
         return static_cast<int>(manager.status);
     }
-    if (!manager.ready) return static_cast<int>(manager.status);
     MpiCoordinator coordinator(processes);
-    // Alone, process 0 is the program of one process, on its very path.
     if (processes > 1) manager.otherProcesses = &coordinator;
     manager.run();
     coordinator.finish();
     return static_cast<int>(manager.status);
 }
 
+// The other processes read no file: what they parse and load are the copies process 0 sent.
 void runOtherProcess(const std::vector<std::string>& arguments) {
+    std::string inputs;
+    broadcastInputs(inputs);
+    if (inputs.empty()) return;
+    if (!InputFiles::readOnlyFrom(inputs)) fatalError("Process 0 of the run sent input files that cannot be read");
     const bool parsed = parameters.parse(arguments);
     std::unique_ptr<MpiWorker> worker;
     if (parsed) worker = std::make_unique<MpiWorker>();
     Digest digest0{};
-    if (!agree(digest0, worker ? digest(worker->ready, worker->model) : Digest{}) || digest0[0] == 0) return;
+    if (!agree(digest0, worker ? digest(worker->ready, worker->model) : Digest{})) return;
     worker->serve();
 }
 }  // namespace

@@ -5,6 +5,7 @@
 #include <omp.h>
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/InputFiles.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
 #include "results/ReportFiles.h"
@@ -35,13 +36,13 @@ RayManager::RayManager() {
     monitor.createStatusBox();
     ready = !pumpMessages();
     if (!ready) status = ExitStatus::cancelled;
-    std::ifstream file(parameters.modelFile.str(), std::ios::binary);
+    std::unique_ptr<std::istream> file = InputFiles::open(parameters.modelFile.str());
     if (!file) {
         showError("Can't read the model file %s", parameters.modelFile.c_str());
         refused(ExitStatus::modelUnreadable);
         return;
     }
-    model.load(file);
+    model.load(*file);
     if (!materialsLoaded()) materials();
     warnAboutInput();
     // A model without receivers or sources has nothing to compute; a

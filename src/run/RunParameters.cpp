@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "foundation/InputFiles.h"
 #include "foundation/TConfig.h"
 #include "ui/Messages.h"
 
@@ -17,11 +18,6 @@ constexpr std::size_t maxArguments = 63;
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isFlag(const std::string& argument) {
     return !argument.empty() && (argument.front() == '/' || argument.front() == '-');
-}
-
-bool isFile(const std::string& name) {
-    std::error_code error;
-    return !name.empty() && std::filesystem::exists(name, error) && !std::filesystem::is_directory(name, error);
 }
 
 // A decimal floating-point prefix of text, 0 when there is none. Infinities
@@ -151,9 +147,8 @@ bool RunParameters::readSettings(std::string_view name) {
     file.toLower();
     // As for the model file: on a file system that respects case, settings
     // whose lower-case name does not exist are still found as typed.
-    if (!isFile(file.str()) && isFile(asTyped)) file.assign(asTyped);
-    std::error_code error;
-    if (!isFile(file.str()) || std::filesystem::file_size(file.str(), error) == 0 || error) return false;
+    if (!InputFiles::isFile(file.str()) && InputFiles::isFile(asTyped)) file.assign(asTyped);
+    if (InputFiles::size(file.str()) <= 0) return false;
     settingsFile.assign(file.str());
 
     TConfig config(file.str());
@@ -223,9 +218,9 @@ bool RunParameters::acceptModelFile(std::string_view name) {
     // Names are lower case as on the system the program comes from, whose
     // file names ignore case. On a file system that respects case, a model
     // whose lower-case name does not exist is still found as typed.
-    if (!isFile(file.str()) && isFile(asTyped)) file.assign(asTyped);
+    if (!InputFiles::isFile(file.str()) && InputFiles::isFile(asTyped)) file.assign(asTyped);
     modelFile.assign(file.str());
-    if (!isFile(modelFile.str())) return false;
+    if (!InputFiles::isFile(modelFile.str())) return false;
     if (settingsFile.empty()) searchSettings();
     return true;
 }
@@ -286,7 +281,7 @@ bool RunParameters::parse(const std::vector<std::string>& arguments) {
         named = &arguments[i];
         if (acceptModelFile(arguments[i])) break;
     }
-    if (!isFile(modelFile.str())) {
+    if (!InputFiles::isFile(modelFile.str())) {
         // A model that was named but not found says which files were looked for.
         if (named) reportMissingModel(*named);
         showUsage();
