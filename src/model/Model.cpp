@@ -328,14 +328,21 @@ int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, Obstruct
 }
 
 void Model::facesNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries) const {
-    entries.clear();
-    for (std::uint32_t index = 0; index < count(); ++index) {
-        Coord lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
-        faceAt(index)->extendBox(lo, hi);
+    auto reach = [&centre](const Coord& lo, const Coord& hi) {
         // The box's point nearest the centre.
         const Coord nearest(std::clamp(centre.x, lo.x, hi.x), std::clamp(centre.y, lo.y, hi.y),
                             std::clamp(centre.z, lo.z, hi.z));
-        if (distance(centre, nearest) < radius) entries.push_back(index);
+        return distance(centre, nearest);
+    };
+    entries.clear();
+    for (std::uint32_t index = 0; index < count(); ++index) {
+        const Face* face = faceAt(index);
+        // The stored box, widened by the crack tolerance, rules out most faces without their vertices; the
+        // vertices' own box decides.
+        if (reach(face->boxMin, face->boxMax) >= radius) continue;
+        Coord lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+        face->extendBox(lo, hi);
+        if (reach(lo, hi) < radius) entries.push_back(index);
     }
 }
 

@@ -12,19 +12,27 @@
 class OrderedCommits {
 public:
     /// Commits into statistics (and the microphones and files the logs name).
-    explicit OrderedCommits(TraceStatistics& statistics) : statistics_(statistics) {}
+    explicit OrderedCommits(TraceStatistics& statistics)
+        : statistics_(statistics), escaped_(statistics.escapedCount), edges_(statistics.edgeHitCount) {}
 
-    /// Takes the log of pyramid k (numbered from 0 as handed out): committed now with every waiting log that follows
-    /// it when k's turn has come, else kept for its turn. log comes back empty, ready for the next pyramid.
+    /// Takes the log of pyramid k (numbered from 0 as handed out) and commits every log whose turn has come, unless
+    /// another thread is committing them already. log comes back empty, ready for the next pyramid.
     void offer(std::uint32_t k, PyramidLog& log);
     /// The pyramids committed so far and the statistics' escape and edge-hit counts, read together.
     void progress(std::uint32_t& committed, std::uint32_t& escaped, std::uint32_t& edges);
 
 private:
+    using Waiting = std::map<std::uint32_t, PyramidLog>;
+
+    Waiting::iterator place(std::uint32_t k);
+
     std::mutex lock_;
     TraceStatistics& statistics_;
     std::uint32_t next_ = 0;
-    std::map<std::uint32_t, PyramidLog> waiting_;
-    // Emptied logs, so that a log kept for its turn is replaced without allocating.
-    std::vector<PyramidLog> spare_;
+    bool committing_ = false;
+    // The counts after the last commit, for progress: the statistics themselves change outside the lock.
+    std::uint32_t escaped_ = 0, edges_ = 0;
+    Waiting waiting_;
+    // Emptied logs in their map nodes, so that a log waits for its turn without allocating.
+    std::vector<Waiting::node_type> spare_;
 };

@@ -42,13 +42,15 @@ void ReceiverSpheres::place(const Model& model, const std::vector<Coord>& points
     volumes.assign(points.size(), 0);
     cuts.assign(points.size(), {});
     const double whole = 4 * std::numbers::pi / 3 * radius * radius * radius;
-    std::vector<BoxTree::Box> boxes;
+    std::vector<BoxTree::Box> boxes(points.size());
+    // Each receiver's sphere on its own: the threads of the run share them (this precedes every source's trace).
+#pragma omp parallel for schedule(dynamic, 4)
     for (std::size_t i = 0; i < points.size(); ++i) {
         const Coord& c = points[i];
         const Vector r(radius, radius, radius);
-        boxes.push_back({c - r, c + r});
+        boxes[i] = {c - r, c + r};
         if (std::isnan(c.x) || std::isnan(c.y) || std::isnan(c.z)) {
-            boxes.back() = {ORIGIN, ORIGIN};
+            boxes[i] = {ORIGIN, ORIGIN};
             continue;
         }
         model.facesNear(c, radius, cuts[i]);
@@ -63,12 +65,15 @@ void ReceiverSpheres::place(const Model& model, const std::vector<Coord>& points
     if (points.size() >= treeFrom) tree_.build(boxes);
 }
 
-bool ReceiverSpheres::chord(std::size_t i, const Coord& a, const Coord& b, double& enter, double& leave) const {
-    const Vector ab = b - a;
-    const double length = ab.modulus();
+ReceiverSpheres::Segment::Segment(const Coord& a, const Coord& b) : a(a), length((b - a).modulus()) {
+    u = (1 / length) * (b - a);
+}
+
+bool ReceiverSpheres::chord(std::size_t i, const Segment& segment, double& enter, double& leave) const {
+    const double length = segment.length;
     if (!(length > 0)) return false;
-    const Vector u = (1 / length) * ab, toCentre = centres[i] - a;
-    const double along = dot(toCentre, u), across = toCentre.squaredModulus() - along * along;
+    const Vector toCentre = centres[i] - segment.a;
+    const double along = dot(toCentre, segment.u), across = toCentre.squaredModulus() - along * along;
     // Written so that an empty slot's NaN centre misses too.
     if (!(across < radius * radius)) return false;
     const double half = std::sqrt(radius * radius - across);

@@ -34,8 +34,20 @@ struct ReceiverSpheres {
     /// Sets a sphere around every point (one NaN coordinate: an empty slot, which gathers nothing) and finds
     /// what of it each point sees in model.
     void place(const Model& model, const std::vector<Coord>& points);
-    /// The chord of the segment from a to b within sphere i as path lengths from a: false when it misses.
-    bool chord(std::size_t i, const Coord& a, const Coord& b, double& enter, double& leave) const;
+    /// A segment as the chords need it: its start, unit direction and length (its direction and length worked
+    /// out once for all the spheres it passes).
+    struct Segment {
+        Segment(const Coord& a, const Coord& b);
+        Coord a;
+        Vector u;
+        double length;
+    };
+    /// The chord of segment within sphere i as path lengths from its start: false when it misses.
+    bool chord(std::size_t i, const Segment& segment, double& enter, double& leave) const;
+    /// The same for the segment from a to b.
+    bool chord(std::size_t i, const Coord& a, const Coord& b, double& enter, double& leave) const {
+        return chord(i, Segment(a, b), enter, leave);
+    }
     /// Calls visit(i, middle, length) for every sphere i the segment from a to b runs through: the middle of
     /// its chord as a path length from a, and the length of the chord the receiver sees.
     template <class Visit>
@@ -54,9 +66,11 @@ private:
 
 template <class Visit>
 void ReceiverSpheres::visitChords(const Model& model, const Coord& a, const Coord& b, Visit&& visit) const {
+    const Segment segment(a, b);
+    if (!(segment.length > 0)) return;
     const auto one = [&](std::uint32_t i) {
         double enter = 0, leave = 0;
-        if (!chord(i, a, b, enter, leave)) return;
+        if (!chord(i, segment, enter, leave)) return;
         const double length = cuts[i].empty() ? leave - enter : seenLength(model, i, a, b, enter, leave);
         if (length > 0) visit(i, 0.5 * (enter + leave), length);
     };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <iterator>
 #include <random>
@@ -57,4 +59,20 @@ TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
         for (char& c : text) c = alphabet[random() % alphabet.size()];
         ASSERT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
     }
+}
+
+// Coordinates as model files hold them: decimals of every length around the 2^53 and 10^22 limits of the quick
+// conversion, which must round exactly as the stream does.
+TEST(NumberReaderTest, DecimalsOfEveryLengthRoundAsTheStreamDoes) {
+    std::mt19937_64 random(7);
+    char text[64];
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::ldexp(static_cast<double>(random() >> 11), static_cast<int>(random() % 80) - 60);
+        std::snprintf(text, sizeof text, "%.*f -%.*f", static_cast<int>(random() % 24),
+                      magnitude, static_cast<int>(random() % 18), magnitude / 3);
+        ASSERT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
+    }
+    for (const char* edge : {"9007199254740992 1", "9007199254740993.0 1", "0.0000000000000000000001 1",
+                             "0.00000000000000000000001 1", "1234567890123456.7 1", "-0.0 -0"})
+        EXPECT_EQ(byReader(edge), byStream(edge)) << edge;
 }
