@@ -16,8 +16,10 @@ constexpr int volumeDirections = 256;
 // rule over a uniformly placed crossing), so pieces of half a metre give no bias, only noise that thousands of
 // chords average out.
 constexpr int chordPieces = 4;
-// Below that many spheres, testing each against a leg costs less than the tree (as for the receivers).
-constexpr std::size_t treeFrom = 128;
+// Below that many spheres, testing each against a leg costs less than the tree. Measured: the hall of 50 receivers
+// at Level 14 traced 1.16 times as fast with the tree as with the test of every sphere (a leg's box overlaps few
+// spheres' boxes, where the cone of a pyramid, tested for the receivers, takes in many of a tree's nodes).
+constexpr std::size_t treeFrom = 8;
 
 Versor latticeDirection(int k) {
     const double z = 1 - (2.0 * k + 1) / volumeDirections;
