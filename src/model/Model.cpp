@@ -532,6 +532,12 @@ void Model::indexReceivers() {
     receiverPositions_.assign(list.receiverCount(), Coord(nowhere, nowhere, nowhere));
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
         if (const Microphone* m = list.at(static_cast<int>(i))) receiverPositions_[i - 1] = m->axis.origin;
+    for (auto& column : receiverColumns_) column.clear();
+    for (const Coord& c : receiverPositions_) {
+        receiverColumns_[0].push_back(c.x);
+        receiverColumns_[1].push_back(c.y);
+        receiverColumns_[2].push_back(c.z);
+    }
 #ifndef TOLVENO_LINEAR_SCAN
     receiversCulled_ = true;
     // Below that a test of every receiver against a pyramid's cone costs less than the tree.

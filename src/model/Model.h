@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <iosfwd>
 #include <vector>
@@ -86,6 +87,7 @@ private:
     void collectObstructions(const Line& ray, double length, std::uint32_t examined, const Face* excludeA,
                              const Face* excludeB, bool stopAtOpaque, std::vector<FaceMet>& met) const;
     bool receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const;
+    void insideCone(const Coord& apex, const Vector& axis, double cosine2, std::vector<std::uint32_t>& found) const;
     void serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const;
 
     void addFace(Entity* entry);
@@ -98,5 +100,8 @@ private:
     // The receivers' positions when indexReceivers() was called, and whether those
     // outside a pyramid's cone are passed over (not in a build for the linear scan).
     std::vector<Coord> receiverPositions_;
+    // The same coordinates column by column (x, y, z), so that the test of every receiver against a cone runs
+    // on whole vector registers.
+    std::array<std::vector<double>, 3> receiverColumns_;
     bool receiversCulled_ = false;
 };
