@@ -1,6 +1,9 @@
 #include "model/EmbreeIndex.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 #include <embree3/rtcore.h>
 
@@ -10,8 +13,16 @@ namespace {
 // distance it runs, both within the model's extent. Boxes are widened by
 // 2e-6 of the extent (over six times that) and a micrometre, and the search's
 // range by as much, so the rounded ray still enters every box the exact one meets.
-float below(double v, double pad) { return std::nextafter(static_cast<float>(v - pad), -1e38f); }
-float above(double v, double pad) { return std::nextafter(static_cast<float>(v + pad), 1e38f); }
+// The next float toward +∞ (−∞ for down) by its bits, as std::nextafter toward ±1e38 answers for the finite values
+// here, without its call: above() runs for every candidate of every search.
+float nextFloat(float f, bool up) {
+    if (f == 0) return up ? std::numeric_limits<float>::denorm_min() : -std::numeric_limits<float>::denorm_min();
+    if (!std::isfinite(f) || std::fabs(f) >= 1e38f) return std::nextafter(f, up ? 1e38f : -1e38f);
+    const auto bits = std::bit_cast<std::uint32_t>(f);
+    return std::bit_cast<float>((f > 0) == up ? bits + 1 : bits - 1);
+}
+float below(double v, double pad) { return nextFloat(static_cast<float>(v - pad), false); }
+float above(double v, double pad) { return nextFloat(static_cast<float>(v + pad), true); }
 
 void boundsOf(const RTCBoundsFunctionArguments* args) {
     const auto* scene = static_cast<const EmbreeIndex::SceneData*>(args->geometryUserPtr);
