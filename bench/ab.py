@@ -11,10 +11,13 @@ ratio that survives the drift), with the spread of those ratios.
 
 A configuration is LABEL=PROGRAM FLAGS...: the same model traced by two builds
 (before and after a change) or with other flags. Runs in DIR; their output
-files are overwritten.
+files are overwritten. A label starting with "2x" runs two copies at once (the
+second in a copy of DIR): against a one-thread run alone, twice its ratio is
+what two cores give two independent processes, the ceiling for two threads.
 """
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import time
@@ -32,12 +35,19 @@ def main():
         label, command = text.split("=", 1)
         program, *flags = command.split()
         runs.append((label, [os.path.abspath(program), args.model] + flags))
+    second = args.folder.rstrip("/") + "-2"
+    if any(label.startswith("2x") for label, _ in runs):
+        shutil.rmtree(second, ignore_errors=True)
+        shutil.copytree(args.folder, second)
     times = {label: [] for label, _ in runs}
     for _ in range(args.runs):
         for label, command in runs:
+            folders = [args.folder, second] if label.startswith("2x") else [args.folder]
             start = time.perf_counter()
-            subprocess.run(command, cwd=args.folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, check=True)
+            started = [subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL) for folder in folders]
+            if any(run.wait() != 0 for run in started):
+                raise SystemExit("%s failed" % label)
             times[label].append(time.perf_counter() - start)
     first = times[runs[0][0]]
     print("| run | wall s (median of %d) | against %s (median, quartiles) |" % (args.runs, runs[0][0]))
