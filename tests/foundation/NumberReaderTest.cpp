@@ -47,7 +47,9 @@ TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
                           "1e400 2",    "-1e400 2",      "1e-400 2",    "4.9e-324 2",     "2.2250738585072011e-308 0",
                           "inf 1",      "nan 1",         "0x10 1",      "1,5 2",          "",
                           "   ",        "3",             "3e",          "-",              "9007199254740993 1",
-                          "0.1e0001 1", "123456789012345678901234567890.5e-10 2"};
+                          "0.1e0001 1", "123456789012345678901234567890.5e-10 2",
+                          // longer than any coordinate: past the reader's own buffer
+                          "-0.000000000000000000000000000000000000000000000000000000000000000000000123456789e+70 2"};
     for (const char* text : rows) EXPECT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
 }
 
