@@ -71,7 +71,14 @@ protected:
 
 }  // namespace
 
-TEST_F(ParameterTableTest, TheCsvHasOneLinePerValueInItsOwnForm) {
+// The csv: one line per value in its own form. G against the direct energy of the source's power at 10 m in a free
+// field (air absorption included): a receiver holding exactly that has G = 0 dB (to the float rounding of the
+// response, 6e-8 relative: 3e-7 dB); without a [Source] section, as in a job's sum, G is empty. Receiver 2 never
+// heard the direct sound: time zero is its first arrival (30 ms), so Ts is 1/λ = T / 13.8 and not 30 ms more; its
+// last row, a million times its first class, is no part of the decay (T30 would otherwise be several times longer).
+// T30 is within the float rounding of the energies (1e-4 relative); Ts lies up to λw²/12 late, as a class's energy
+// is placed at its midpoint, not at its centre (5.8 µs here).
+TEST_F(ParameterTableTest, TheCsvStrengthTimeZeroAndTheLastClass) {
     const ParameterTable table(read(true));
     std::ostringstream out;
     table.writeCsv(out);
@@ -95,26 +102,14 @@ TEST_F(ParameterTableTest, TheCsvHasOneLinePerValueInItsOwnForm) {
     EXPECT_EQ(lines[1], "1,31.5,EDT,,s");
     EXPECT_TRUE(lines.back().starts_with("2,all,STI,0.")) << lines.back();
     EXPECT_TRUE(out.str().ends_with("\n") && out.str().find('\r') == std::string::npos);
-}
 
-// G against the direct energy of the source's power at 10 m in a free field (air absorption included): a receiver
-// holding exactly that has G = 0 dB (to the float rounding of the response, 6e-8 relative: 3e-7 dB). Without a
-// [Source] section, as in a job's sum, G is empty.
-TEST_F(ParameterTableTest, StrengthIsRelativeToTheFreeFieldAt10m) {
-    EXPECT_NEAR(value(ParameterTable(read(true)), 1, 5, "G"), 0, 1e-6);
+    EXPECT_NEAR(value(table, 1, 5, "G"), 0, 1e-6);
     const ParameterTable withoutSource(read(false));
     const ParameterRow* g = withoutSource.find(1, 5, "G");
     ASSERT_TRUE(g);
     EXPECT_FALSE(g->value.value);
     EXPECT_EQ(g->value.note, "no source power in the results file");
-}
 
-// Receiver 2 never heard the direct sound: time zero is its first arrival (30 ms), so Ts is 1/λ = T / 13.8 and not
-// 30 ms more; its last row, a million times its first class, is no part of the decay (T30 would otherwise be
-// several times longer). T30 is within the float rounding of the energies (1e-4 relative); Ts lies up to
-// λw²/12 late, as a class's energy is placed at its midpoint, not at its centre (5.8 µs here).
-TEST_F(ParameterTableTest, TimeZeroAndTheLastClass) {
-    const ParameterTable table(read(true));
     const double lambda = 6 * std::numbers::ln10 / 0.2, w = 0.001;
     for (int b : {0, 5, 9}) {
         EXPECT_NEAR(value(table, 2, b, "T30"), 0.2, 2e-5) << b;

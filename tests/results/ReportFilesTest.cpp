@@ -23,7 +23,10 @@ protected:
     }
 };
 
-TEST_F(ReportFilesTest, ARunWritesTheTableAndTheReportUnlessReportIsOff) {
+// One traced run serves every check: the table and the report it writes, the report in a real browser, the command
+// that writes the same table for an existing file (its failures have the program's statuses), and a run with
+// Report = Off, which writes neither and leaves the results file as it was.
+TEST_F(ReportFilesTest, ARunWritesTheTableAndTheReportUnlessReportIsOffAndTheCommandWritesThemForAnyResultsFile) {
     ASSERT_EQ(trace(), 0) << errors;
     const std::string csv = readFile("room.___.csv"), html = readFile("room.___.html");
     EXPECT_TRUE(csv.starts_with("receiver,band,parameter,value,unit\n1,31.5,EDT,"));
@@ -38,44 +41,10 @@ TEST_F(ReportFilesTest, ARunWritesTheTableAndTheReportUnlessReportIsOff) {
     EXPECT_EQ(plots, 3 * 2 + 6u);
     EXPECT_EQ(html.find("src="), std::string::npos);
     EXPECT_EQ(html.find("href="), std::string::npos);
-    const std::string results = stableResults();
 
-    fs::remove("room.___.csv");
-    fs::remove("room.___.html");
-    writeFile("room.ini", readFile("room.ini") + "Report = Off\n");
-    ASSERT_EQ(trace(), 0) << errors;
-    EXPECT_FALSE(fs::exists("room.___.csv") || fs::exists("room.___.html"));
-    EXPECT_TRUE(stableResults() == results) << "the results file changed";
-}
-
-// The command writes the same table as the run for an existing file; its failures have the program's statuses.
-TEST_F(ReportFilesTest, TheCommandWritesThemForAnyResultsFile) {
-    ASSERT_EQ(trace(), 0) << errors;
-    const std::string written = readFile("room.___.csv");
-    fs::rename("room.___", "copy.___");
-    ASSERT_EQ(report("copy.___"), 0) << errors;
-    EXPECT_EQ(readFile("copy.___.csv"), written);
-    EXPECT_TRUE(fs::exists("copy.___.html"));
-
-    EXPECT_EQ(report(""), 2);
-    EXPECT_EQ(errors,
-              "Error: Usage: tolveno-report results-file...\nwrites results-file.csv and results-file.html "
-              "beside each\n");
-    EXPECT_EQ(report("missing.___"), 6);
-    EXPECT_EQ(errors, "Error: Can't find file missing.___\n");
-    EXPECT_EQ(report("room.ray"), 6);
-    EXPECT_EQ(errors, "Error: Can't read room.ray\n");
-    fs::create_directory("locked.___.csv");
-    fs::copy_file("copy.___", "locked.___");
-    EXPECT_EQ(report("locked.___"), 5);
-    EXPECT_EQ(errors, "Error: Can't write locked.___.csv\n");
-}
-
-// The report in a real browser: headless Chromium renders it, the page's script reports no error, and the
-// screenshot holds the plots' own colours (the echograms' stems, the decay curves of 250 Hz and 16 kHz) and the
-// marks of unusual values.
-TEST_F(ReportFilesTest, TheReportRendersInChromium) {
-    ASSERT_EQ(trace(), 0) << errors;
+    // The report in a real browser: headless Chromium renders it, the page's script reports no error, and the
+    // screenshot holds the plots' own colours (the echograms' stems, the decay curves of 250 Hz and 16 kHz) and the
+    // marks of unusual values.
     ASSERT_EQ(runProgram("chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1280,7000 "
                   "--enable-logging=stderr --v=0 --screenshot=shot.png file://" +
                   (fs::current_path() / "room.___.html").string()),
@@ -94,4 +63,29 @@ TEST_F(ReportFilesTest, TheReportRendersInChromium) {
     EXPECT_GT(red, 3 * 200) << "the 250 Hz curves";
     EXPECT_GT(cyan, 3 * 200) << "the 16 kHz curves";
     EXPECT_GT(marked, 1000) << "cells of unusual values";
+
+    const std::string results = stableResults();
+    fs::copy_file("room.___", "copy.___");
+    ASSERT_EQ(report("copy.___"), 0) << errors;
+    EXPECT_EQ(readFile("copy.___.csv"), csv);
+    EXPECT_TRUE(fs::exists("copy.___.html"));
+    EXPECT_EQ(report(""), 2);
+    EXPECT_EQ(errors,
+              "Error: Usage: tolveno-report results-file...\nwrites results-file.csv and results-file.html "
+              "beside each\n");
+    EXPECT_EQ(report("missing.___"), 6);
+    EXPECT_EQ(errors, "Error: Can't find file missing.___\n");
+    EXPECT_EQ(report("room.ray"), 6);
+    EXPECT_EQ(errors, "Error: Can't read room.ray\n");
+    fs::create_directory("locked.___.csv");
+    fs::copy_file("copy.___", "locked.___");
+    EXPECT_EQ(report("locked.___"), 5);
+    EXPECT_EQ(errors, "Error: Can't write locked.___.csv\n");
+
+    fs::remove("room.___.csv");
+    fs::remove("room.___.html");
+    writeFile("room.ini", readFile("room.ini") + "Report = Off\n");
+    ASSERT_EQ(trace(), 0) << errors;
+    EXPECT_FALSE(fs::exists("room.___.csv") || fs::exists("room.___.html"));
+    EXPECT_TRUE(stableResults() == results) << "the results file changed";
 }
