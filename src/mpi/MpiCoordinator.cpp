@@ -38,13 +38,7 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
         for (;;) {
             PyramidSeed seed;
             std::uint32_t k = 0;
-            bool taken = false;
-#pragma omp critical(generatorLock)
-            if (!stop_ && generator.count() > 0) {
-                seed = generator.next();
-                k = handedOut_++;
-                taken = true;
-            }
+            const bool taken = RayManager::takeNext(generator, stop_, handedOut_, seed, k);
             if (taken) {
                 Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
                 manager.tracePyramid(p, log);
@@ -57,14 +51,7 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
             // Nothing left here: the first thread waits for the other processes' last logs.
             serve(commits, generator, pyramids, taken ? 0 : monitorWaitMs);
             if (!taken && outstanding_ == 0) break;
-            std::uint32_t now, escaped, edges;
-            commits.progress(now, escaped, edges);
-            // The monitor looks at every eighth count only.
-            if (now - now % 8 == shown) continue;
-            shown = now - now % 8;
-            if (!manager.monitor.update(shown, escaped, edges)) continue;
-#pragma omp critical(generatorLock)
-            stop_ = true;
+            manager.showProgress(commits, shown, stop_);
         }
     }
     channel_.flush();

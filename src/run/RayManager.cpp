@@ -207,33 +207,40 @@ bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource
 #pragma omp parallel
     {
         PyramidLog log;
-        for (;;) {
-            PyramidSeed seed;
-            std::uint32_t k = 0;
-            bool taken = false;
-#pragma omp critical(generatorLock)
-            if (!stop && generator.count() > 0) {
-                seed = generator.next();
-                k = handedOut++;
-                taken = true;
-            }
-            if (!taken) break;
+        PyramidSeed seed;
+        std::uint32_t k = 0;
+        while (takeNext(generator, stop, handedOut, seed, k)) {
             Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
             tracePyramid(p, log);
             commits.offer(k, log);
-            if (omp_get_thread_num() != 0) continue;
-            std::uint32_t now, escaped, edges;
-            commits.progress(now, escaped, edges);
-            // The monitor looks at every eighth count only.
-            if (now - now % 8 == shown) continue;
-            shown = now - now % 8;
-            if (!monitor.update(shown, escaped, edges)) continue;
-#pragma omp critical(generatorLock)
-            stop = true;
+            if (omp_get_thread_num() == 0) showProgress(commits, shown, stop);
         }
     }
     done = handedOut;
     return stop || monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
+}
+
+bool RayManager::takeNext(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut,
+                          PyramidSeed& seed, std::uint32_t& k) {
+    bool taken = false;
+#pragma omp critical(generatorLock)
+    if (!stop && generator.count() > 0) {
+        seed = generator.next();
+        k = handedOut++;
+        taken = true;
+    }
+    return taken;
+}
+
+void RayManager::showProgress(OrderedCommits& commits, std::uint32_t& shown, bool& stop) {
+    std::uint32_t now, escaped, edges;
+    commits.progress(now, escaped, edges);
+    // The monitor looks at every eighth count only.
+    if (now - now % 8 == shown) return;
+    shown = now - now % 8;
+    if (!monitor.update(shown, escaped, edges)) return;
+#pragma omp critical(generatorLock)
+    stop = true;
 }
 
 void RayManager::saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled) {

@@ -10,7 +10,9 @@
 
 class OtherProcesses;
 class PyramidGenerator;
+class OrderedCommits;
 class PyramidLog;
+struct PyramidSeed;
 
 /// The tracing manager: prepares a run (log, status box, threads, model,
 /// materials), runs it source by source and writes the results.
@@ -28,6 +30,13 @@ public:
     bool run();
     /// Traces one pyramid and its clones into log (called from the worker threads).
     void tracePyramid(Pyramid& p, PyramidLog& log);
+    /// Hands the next pyramid of generator to the calling thread, numbered k in the order handed out, under the lock
+    /// the threads share; false when none is left or stop is set.
+    static bool takeNext(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut, PyramidSeed& seed,
+                         std::uint32_t& k);
+    /// Shows the progress of commits at every eighth pyramid committed (shown: the count last shown); when the user
+    /// asks to stop, sets stop under that lock.
+    void showProgress(OrderedCommits& commits, std::uint32_t& shown, bool& stop);
     /// Writes the results of source i (or of all sources so far) with the statistics of the run.
     void writeResults(unsigned sourceIndex, double meanFreePath, double standardDeviation, double meanHistory,
                       std::uint32_t cancelledAfter = 0);

@@ -23,11 +23,4 @@ TEST(SilentWindowSystemTest, ShowsNothingAndAnswersNo) {
     EXPECT_FALSE(shown);
     EXPECT_FALSE(quit);
     EXPECT_EQ(printed, "");
-    // The clock and the local time are real ones: a dialog's timings still work.
-    EXPECT_EQ(silent.localTime().size(), 25u) << silent.localTime();
-    EXPECT_EQ(silent.localTime().back(), '\n');
-    const std::uint32_t before = silent.clockMs();
-    while (silent.clockMs() - before < 2) {
-    }
-    EXPECT_LT(silent.clockMs() - before, 1000u);
 }
