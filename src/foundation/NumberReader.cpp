@@ -1,6 +1,7 @@
 #include "foundation/NumberReader.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <locale>
 #include <sstream>
@@ -67,14 +68,42 @@ bool ready(std::istream& in) {
     return false;
 }
 
+// Where the number starting at p ends, by the rule takeNumberText follows; nullptr when it may go on past end (the
+// rest is not in memory yet).
+const char* numberEnd(const char* p, const char* const end) {
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    bool mantissa = false;
+    bool point = false;
+    bool exponent = false;
+    for (; p < end; ++p) {
+        if (isDigit(*p)) {
+            mantissa = true;
+        } else if (*p == '.' && !point && !exponent) {
+            point = true;
+        } else if ((*p == 'e' || *p == 'E') && !exponent && mantissa) {
+            exponent = true;
+            if (p + 1 < end && (p[1] == '+' || p[1] == '-')) ++p;
+        } else {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+// The characters a buffer holds in memory and has not yet given out. Any buffer's get area, reached through a derived
+// class as the standard allows: reading a number there is a few instructions a character instead of a call for each.
+struct GetArea : std::streambuf {
+    static const char* next(std::streambuf& b) { return (b.*&GetArea::gptr)(); }
+    static const char* end(std::streambuf& b) { return (b.*&GetArea::egptr)(); }
+    static void take(std::streambuf& b, std::ptrdiff_t count) { (b.*&GetArea::gbump)(static_cast<int>(count)); }
+};
+
 // Clinger's fast path: a decimal whose significant digits make an integer m of at most 2^53 and whose power of ten
 // k is within ±22 has m and 10^|k| exact in a double, so one multiplication or division, rounded once, gives the
 // correctly rounded value strtod gives. Anything else (more digits, larger powers, no digits) answers false.
-bool fastDecimal(const std::string& text, double& value) {
+bool fastDecimal(const char* p, const char* const end, double& value) {
     static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char* p = text.data();
-    const char* const end = p + text.size();
     const bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+')) ++p;
     std::uint64_t m = 0;
@@ -101,35 +130,45 @@ bool fastDecimal(const std::string& text, double& value) {
 // take plainly (no digits, a dangling exponent, a value out of range), so that
 // the value and the failure are the stream's. No text at all is a failed
 // conversion that sets the value to 0, as the stream's is.
-bool convertLikeStream(const std::string& text, double& value) {
-    if (text.empty()) {
+bool convertLikeStream(const char* first, const char* last, double& value) {
+    if (first == last) {
         value = 0;
         return false;
     }
-    std::istringstream in(text);
+    std::istringstream in(std::string(first, last));
     in.imbue(std::locale::classic());
     in >> value;
     return !in.fail();
+}
+
+// The text's value as the stream's conversion gives it: the fast path, then from_chars, then the stream itself.
+bool convert(const char* first, const char* last, double& value) {
+    if (fastDecimal(first, last, value)) return true;
+    // from_chars takes no plus sign; strtod, behind the stream, reads the same value either way.
+    const char* digits = first + (first < last && *first == '+');
+    const auto [end, error] = std::from_chars(digits, last, value);
+    if (error == std::errc{} && end == last) return true;
+    return convertLikeStream(first, last, value);
 }
 }  // namespace
 
 std::istream& readNumber(std::istream& in, double& value) {
     if (in.getloc() != std::locale::classic()) return in >> value;
     if (!ready(in)) return in;
+    std::streambuf& buffer = *in.rdbuf();
+    const char* first = GetArea::next(buffer);
+    const char* last = numberEnd(first, GetArea::end(buffer));
+    if (last && last - first <= INT_MAX) {
+        // Ended by a character in memory: not the end of the input.
+        GetArea::take(buffer, last - first);
+        if (!convert(first, last, value)) in.setstate(std::ios::failbit);
+        return in;
+    }
     thread_local std::string text;
     text.clear();
-    const int stop = takeNumberText(*in.rdbuf(), text);
-    bool ok = fastDecimal(text, value);
-    if (!ok) {
-        // from_chars takes no plus sign; strtod, behind the stream, reads the same value either way.
-        const char* first = text.data() + (!text.empty() && text[0] == '+');
-        const char* last = text.data() + text.size();
-        const auto [end, error] = std::from_chars(first, last, value);
-        ok = error == std::errc{} && end == last;
-    }
-    if (!ok) ok = convertLikeStream(text, value);
+    const int stop = takeNumberText(buffer, text);
     std::ios::iostate state = std::ios::goodbit;
-    if (!ok) state |= std::ios::failbit;
+    if (!convert(text.data(), text.data() + text.size(), value)) state |= std::ios::failbit;
     if (stop == Traits::eof()) state |= std::ios::eofbit;
     in.setstate(state);
     return in;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -19,10 +20,29 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-// Two numbers in a row, so that a failure's effect on the next one shows too.
+// Gives the text out a few characters at a time, as a file's buffer does at the ends of its blocks: a number that
+// goes on past what is in memory must be read across the refill.
+class ChunkBuffer : public std::streambuf {
+public:
+    ChunkBuffer(const std::string& text, std::size_t chunk) : text_(text), chunk_(chunk) { setg(text_.data(), text_.data(), text_.data()); }
+
+private:
+    int_type underflow() override {
+        char* at = egptr();
+        if (at == text_.data() + text_.size()) return traits_type::eof();
+        setg(at, at, at + std::min(chunk_, static_cast<std::size_t>(text_.data() + text_.size() - at)));
+        return traits_type::to_int_type(*at);
+    }
+    std::string text_;
+    std::size_t chunk_;
+};
+
+// Two numbers in a row, so that a failure's effect on the next one shows too; chunk 0 is a string's one block.
 template <typename Read>
-Outcome readTwice(const std::string& text, Read read) {
-    std::istringstream in(text);
+Outcome readTwice(const std::string& text, Read read, std::size_t chunk = 0) {
+    std::istringstream whole(text);
+    ChunkBuffer pieces(text, chunk);
+    std::istream in(chunk ? static_cast<std::streambuf*>(&pieces) : whole.rdbuf());
     double first = -7, second = -7;
     read(in, first);
     read(in, second);
@@ -32,11 +52,11 @@ Outcome readTwice(const std::string& text, Read read) {
     return {std::bit_cast<std::uint64_t>(first) ^ std::rotl(std::bit_cast<std::uint64_t>(second), 1), state, rest};
 }
 
-Outcome byStream(const std::string& text) {
-    return readTwice(text, [](std::istream& in, double& x) { in >> x; });
+Outcome byStream(const std::string& text, std::size_t chunk = 0) {
+    return readTwice(text, [](std::istream& in, double& x) { in >> x; }, chunk);
 }
-Outcome byReader(const std::string& text) {
-    return readTwice(text, [](std::istream& in, double& x) { readNumber(in, x); });
+Outcome byReader(const std::string& text, std::size_t chunk = 0) {
+    return readTwice(text, [](std::istream& in, double& x) { readNumber(in, x); }, chunk);
 }
 }  // namespace
 
@@ -50,7 +70,9 @@ TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
                           "0.1e0001 1", "123456789012345678901234567890.5e-10 2",
                           // longer than any coordinate: past the reader's own buffer
                           "-0.000000000000000000000000000000000000000000000000000000000000000000000123456789e+70 2"};
-    for (const char* text : rows) EXPECT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
+    for (const char* text : rows)
+        for (const std::size_t chunk : {0, 1, 2, 3, 5})
+            EXPECT_EQ(byReader(text, chunk), byStream(text, chunk)) << '"' << text << "\" chunk " << chunk;
 }
 
 TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
@@ -59,7 +81,7 @@ TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
     for (int i = 0; i < 20000; ++i) {
         std::string text(1 + random() % 14, ' ');
         for (char& c : text) c = alphabet[random() % alphabet.size()];
-        ASSERT_EQ(byReader(text), byStream(text)) << '"' << text << '"';
+        ASSERT_EQ(byReader(text, i % 4), byStream(text, i % 4)) << '"' << text << "\" chunk " << i % 4;
     }
 }
 
