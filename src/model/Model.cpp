@@ -198,14 +198,24 @@ void Model::placeCabinet(const PlacedSource& source) {
 
 void Model::sort() {
     showStatus("Sorting %ld entities...", static_cast<long>(count()));
-    std::sort(items_.begin(), items_.end(), [](Entity* a, Entity* b) {
-        const Face* fa = faceOf(a);
-        const Face* fb = faceOf(b);
-        const bool oa = fa->flags & FaceFlag::obstructing;
-        const bool ob = fb->flags & FaceFlag::obstructing;
-        if (oa != ob) return oa;
-        return fa->area > fb->area;
+    // The keys read once per entry, not from the faces at every comparison: std::sort makes the same moves for the
+    // same answers whatever it sorts, so the order (of equal keys too) is the one the faces' own sort gives.
+    struct Keyed {
+        bool obstructing;
+        double area;
+        Entity* entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(count());
+    for (Entity* entry : items_) {
+        const Face* face = faceOf(entry);
+        keyed.push_back({(face->flags & FaceFlag::obstructing) != 0, face->area, entry});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.obstructing != b.obstructing) return a.obstructing;
+        return a.area > b.area;
     });
+    for (std::size_t i = 0; i < keyed.size(); ++i) items_[i] = keyed[i].entry;
     indexEntries();
 #ifndef TOLVENO_LINEAR_SCAN
     // Below a few dozen entries a scan of them all is quicker than any index

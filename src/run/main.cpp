@@ -18,5 +18,8 @@ int main(int argc, char** argv) {
     if (!parameters.parse(arguments)) return static_cast<int>(parameters.parseFailure);
     RayManager manager;
     if (manager.ready) manager.run();
+    // Freeing the 10,000 faces of a large model one by one took 7 % of a run that only loads and writes it;
+    // the process ends here and the system takes the memory back at once.
+    manager.model.keepUntilExit();
     return static_cast<int>(manager.status);
 }
