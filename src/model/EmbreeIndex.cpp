@@ -54,6 +54,18 @@ void candidate(const RTCIntersectFunctionNArguments* args) {
     }
 }
 
+// What a point query hands to every entry it finds.
+struct PointVisit {
+    double (*callback)(void*, std::uint32_t);
+    void* visitor;
+};
+
+bool nearby(RTCPointQueryFunctionArguments* args) {
+    const auto* visit = static_cast<const PointVisit*>(args->userPtr);
+    visit->callback(visit->visitor, args->primID);
+    return false;  // the query's radius stays
+}
+
 bool countBytes(void* counter, ssize_t bytes, bool) {
     *static_cast<std::atomic<std::int64_t>*>(counter) += bytes;
     return true;
@@ -115,4 +127,16 @@ void EmbreeIndex::query(const Line& ray, double tMax, Callback callback, void* v
     hit.ray.mask = ~0u;
     hit.hit.geomID = RTC_INVALID_GEOMETRY_ID;
     rtcIntersect1(scene_, &query.context, &hit);
+}
+
+void EmbreeIndex::pointQuery(const Coord& centre, double radius, Callback callback, void* visitor) const {
+    if (!scene_ || count_ == 0) return;
+    // The centre rounded to floats strays from the exact one by far less than the boxes' widening: a radius as much
+    // larger finds every box the exact centre has within radius.
+    RTCPointQuery query{static_cast<float>(centre.x), static_cast<float>(centre.y), static_cast<float>(centre.z), 0,
+                        above(radius, sceneData_.pad)};
+    RTCPointQueryContext context;
+    rtcInitPointQueryContext(&context);
+    PointVisit visit{callback, visitor};
+    rtcPointQuery(scene_, &query, &context, nearby, &visit);
 }

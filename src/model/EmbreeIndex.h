@@ -42,6 +42,17 @@ public:
         query(ray, tMax, call, const_cast<void*>(static_cast<const void*>(&visit)));
     }
 
+    /// Calls visit(entry) for every entry whose box may come within radius of centre, in no particular order.
+    template <class Visit>
+    void near(const Coord& centre, double radius, Visit&& visit) const {
+        using Visitor = std::remove_reference_t<Visit>;
+        auto call = [](void* v, std::uint32_t entry) -> double {
+            (*static_cast<Visitor*>(v))(entry);
+            return 0;
+        };
+        pointQuery(centre, radius, call, const_cast<void*>(static_cast<const void*>(&visit)));
+    }
+
     /// What Embree's bounds function reads: the boxes and how much they are widened.
     struct SceneData {
         const BoxTree::Box* boxes = nullptr;
@@ -51,6 +62,7 @@ public:
 private:
     using Callback = double (*)(void*, std::uint32_t);
     void query(const Line& ray, double tMax, Callback callback, void* visitor) const;
+    void pointQuery(const Coord& centre, double radius, Callback callback, void* visitor) const;
 
     RTCDeviceTy* device_ = nullptr;
     RTCSceneTy* scene_ = nullptr;

@@ -344,16 +344,23 @@ void Model::facesNear(const Coord& centre, double radius, std::vector<std::uint3
                             std::clamp(centre.z, lo.z, hi.z));
         return distance(centre, nearest);
     };
-    entries.clear();
-    for (std::uint32_t index = 0; index < count(); ++index) {
+    auto take = [&](std::uint32_t index) {
         const Face* face = faceAt(index);
         // The stored box, widened by the crack tolerance, rules out most faces without their vertices; the
         // vertices' own box decides.
-        if (reach(face->boxMin, face->boxMax) >= radius) continue;
+        if (reach(face->boxMin, face->boxMax) >= radius) return;
         Coord lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
         face->extendBox(lo, hi);
         if (reach(lo, hi) < radius) entries.push_back(index);
+    };
+    entries.clear();
+    if (index_.covers(count())) {
+        // The index proposes the entries near, in its own order; they are listed in entry order as the scan lists them.
+        index_.near(centre, radius, take);
+        std::sort(entries.begin(), entries.end());
+        return;
     }
+    for (std::uint32_t index = 0; index < count(); ++index) take(index);
 }
 
 double Model::clearDistance(const Coord& from, const Versor& u, double length,

@@ -171,18 +171,28 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
         const std::vector<Query> all = queries(model, turn);
         std::vector<HitAnswer> hits;
         std::vector<ObstructionAnswer> obstructions, toOpaque;
-        for (const Query& q : all) {
-            hits.push_back(hitAnswer(model, q));
-            obstructions.push_back(obstructionAnswer(model, q));
-            toOpaque.push_back(obstructionAnswer(model, q, true));
+        std::vector<std::vector<std::uint32_t>> near;
+        // Around points in the room and on tile corners: radii from within one tile to across several.
+        auto nearAnswer = [&](std::size_t k) {
+            std::vector<std::uint32_t> entries;
+            model.facesNear(k % 2 ? all[k].to : all[k].from, std::array{0.05, 0.5, 2.0}[k % 3], entries);
+            return entries;
+        };
+        for (std::size_t k = 0; k < all.size(); ++k) {
+            hits.push_back(hitAnswer(model, all[k]));
+            obstructions.push_back(obstructionAnswer(model, all[k]));
+            toOpaque.push_back(obstructionAnswer(model, all[k], true));
+            near.push_back(nearAnswer(k));
         }
         model.dropIndex();
-        int ties = 0, passed = 0, blocked = 0, shortened = 0;
+        int ties = 0, passed = 0, blocked = 0, shortened = 0, cut = 0;
         for (std::size_t k = 0; k < all.size(); ++k) {
             const HitAnswer scan = hitAnswer(model, all[k]);
             ASSERT_EQ(hits[k], scan) << "ray " << k << " of the room turned by " << turn;
             const ObstructionAnswer scanned = obstructionAnswer(model, all[k]);
             ASSERT_EQ(obstructions[k], scanned) << "segment " << k << " of the room turned by " << turn;
+            ASSERT_EQ(near[k], nearAnswer(k)) << "faces near point " << k << " of the room turned by " << turn;
+            cut += !near[k].empty();
             ties += scan.n > 1;
             passed += scan.passed;
             blocked += scanned.k != 0;
@@ -192,8 +202,8 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
             shortened += toOpaque[k].k < full.k;
         }
         // The queries reach the cases that depend on order: ties, monopermeable faces, early answers.
-        EXPECT_TRUE(ties > 100 && passed > 100 && blocked > 1000 && shortened > 40)
-            << ties << ' ' << passed << ' ' << blocked << ' ' << shortened;
+        EXPECT_TRUE(ties > 100 && passed > 100 && blocked > 1000 && shortened > 40 && cut > 2000)
+            << ties << ' ' << passed << ' ' << blocked << ' ' << shortened << ' ' << cut;
     }
 }
 
