@@ -3,6 +3,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <limits>
 #include <locale>
 #include <sstream>
 #include <string>
@@ -153,7 +154,6 @@ bool convert(const char* first, const char* last, double& value) {
 }  // namespace
 
 std::istream& readNumber(std::istream& in, double& value) {
-    if (in.getloc() != std::locale::classic()) return in >> value;
     if (!ready(in)) return in;
     std::streambuf& buffer = *in.rdbuf();
     const char* first = GetArea::next(buffer);
@@ -173,3 +173,25 @@ std::istream& readNumber(std::istream& in, double& value) {
     in.setstate(state);
     return in;
 }
+
+namespace {
+// Plain digits ended by a character in memory, of a value that fits, are read here; a sign, the end of the input
+// or an overflow are left to the stream, whose rules for them (a negated value, the largest one) are its own.
+template <typename Unsigned>
+std::istream& readUnsigned(std::istream& in, Unsigned& value) {
+    if (!ready(in)) return in;
+    std::streambuf& buffer = *in.rdbuf();
+    const char* const first = GetArea::next(buffer);
+    const char* const end = GetArea::end(buffer);
+    std::uint64_t v = 0;
+    const char* p = first;
+    for (; p < end && isDigit(*p) && p - first < 10; ++p) v = v * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (p == first || p == end || isDigit(*p) || v > std::numeric_limits<Unsigned>::max()) return in >> value;
+    GetArea::take(buffer, p - first);
+    value = static_cast<Unsigned>(v);
+    return in;
+}
+}  // namespace
+
+std::istream& readNumber(std::istream& in, std::uint16_t& value) { return readUnsigned(in, value); }
+std::istream& readNumber(std::istream& in, std::uint32_t& value) { return readUnsigned(in, value); }

@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 
+#include "foundation/NumberReader.h"
 #include "model/EntityIo.h"
 #include "model/Wall.h"
 #include "run/RunParameters.h"
@@ -28,10 +29,11 @@ void Face::write(std::ostream& out) const {
 // read; coordinates not reached stay 0, and the face is kept if what was
 // read still makes a valid polygon.
 void Face::read(std::istream& in) {
-    in >> flags;
+    readNumber(in, flags);
     if (flags == 0 && typeCode() == EntityType::face && parameters.AlwaysObstructing) flags = FaceFlag::obstructing;
     std::uint16_t count = 0;
-    in >> material >> count;
+    readNumber(in, material);
+    readNumber(in, count);
     if (!in) return;
     vertexCount = count;
     std::vector<Coord> points(count);

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 #include "foundation/NumberReader.h"
 
@@ -38,25 +39,31 @@ private:
 };
 
 // Two numbers in a row, so that a failure's effect on the next one shows too; chunk 0 is a string's one block.
-template <typename Read>
-Outcome readTwice(const std::string& text, Read read, std::size_t chunk = 0) {
+template <typename Number, typename Read>
+Outcome readTwice(const std::string& text, Read read, std::size_t chunk) {
     std::istringstream whole(text);
     ChunkBuffer pieces(text, chunk);
     std::istream in(chunk ? static_cast<std::streambuf*>(&pieces) : whole.rdbuf());
-    double first = -7, second = -7;
+    Number first = 7, second = 7;
     read(in, first);
     read(in, second);
     const std::ios::iostate state = in.rdstate();
     in.clear();
     const std::string rest{std::istreambuf_iterator<char>(in), {}};
-    return {std::bit_cast<std::uint64_t>(first) ^ std::rotl(std::bit_cast<std::uint64_t>(second), 1), state, rest};
+    auto bits = [](Number x) {
+        if constexpr (std::is_floating_point_v<Number>) return std::bit_cast<std::uint64_t>(x);
+        else return static_cast<std::uint64_t>(x);
+    };
+    return {bits(first) ^ std::rotl(bits(second), 1), state, rest};
 }
 
+template <typename Number = double>
 Outcome byStream(const std::string& text, std::size_t chunk = 0) {
-    return readTwice(text, [](std::istream& in, double& x) { in >> x; }, chunk);
+    return readTwice<Number>(text, [](std::istream& in, Number& x) { in >> x; }, chunk);
 }
+template <typename Number = double>
 Outcome byReader(const std::string& text, std::size_t chunk = 0) {
-    return readTwice(text, [](std::istream& in, double& x) { readNumber(in, x); }, chunk);
+    return readTwice<Number>(text, [](std::istream& in, Number& x) { readNumber(in, x); }, chunk);
 }
 }  // namespace
 
@@ -99,4 +106,24 @@ TEST(NumberReaderTest, DecimalsOfEveryLengthRoundAsTheStreamDoes) {
     for (const char* edge : {"9007199254740992 1", "9007199254740993.0 1", "0.0000000000000000000001 1",
                              "0.00000000000000000000001 1", "1234567890123456.7 1", "-0.0 -0"})
         EXPECT_EQ(byReader(edge), byStream(edge)) << edge;
+}
+
+// The faces' flags, materials and vertex counts: the largest values, one past them, signs, leading zeros, and random
+// texts of the same alphabet, whole and in pieces.
+TEST(NumberReaderTest, UnsignedIntegersAsTheStreamReadsThem) {
+    const char* rows[] = {"65535 1", "65536 1", "4294967295 1", "4294967296 1", "-1 2", "+5 3", "-0 4",
+                          "00000000000000000007 1", "12.5 3", "7e2 1", "", "  ", "9", "x 1", "1 2\n"};
+    for (const char* text : rows)
+        for (const std::size_t chunk : {0, 1, 3}) {
+            EXPECT_EQ(byReader<std::uint16_t>(text, chunk), byStream<std::uint16_t>(text, chunk)) << text;
+            EXPECT_EQ(byReader<std::uint32_t>(text, chunk), byStream<std::uint32_t>(text, chunk)) << text;
+        }
+    std::mt19937 random(8);
+    const std::string alphabet = "0123456789012345+- \n.x";
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(1 + random() % 12, ' ');
+        for (char& c : text) c = alphabet[random() % alphabet.size()];
+        ASSERT_EQ(byReader<std::uint16_t>(text, i % 3), byStream<std::uint16_t>(text, i % 3)) << text;
+        ASSERT_EQ(byReader<std::uint32_t>(text, i % 3), byStream<std::uint32_t>(text, i % 3)) << text;
+    }
 }
