@@ -36,7 +36,9 @@ void Face::read(std::istream& in) {
     readNumber(in, count);
     if (!in) return;
     vertexCount = count;
-    std::vector<Coord> points(count);
+    // One buffer for the faces a thread reads, not an allocation for each.
+    thread_local std::vector<Coord> points;
+    points.assign(count, Coord());
     for (Coord& p : points) {
         readPoint(in, p);
         if (!in) break;

@@ -1,6 +1,7 @@
 #include "tracing/PyramidSection.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 double triangleArea(const Vector& a, const Vector& b, const Vector& c) { return cross(c - b, c - a).modulus() / 2; }
@@ -24,7 +25,13 @@ void PyramidSection::updateShape() {
         plane = Plane(normal, -dot(normal, edge0));
     }
     centroid = Coord((edge0 + edge1 + edge2) * (1.0 / 3));
-    radius = std::max({distance(centroid, edge0), distance(centroid, edge1), distance(centroid, edge2)});
+    // One root, of the largest square: a correctly rounded root keeps the order, so this is the largest distance to
+    // the last bit.
+    auto squared = [this](const Coord& e) {
+        const Vector d = centroid - e;
+        return dot(d, d);
+    };
+    radius = std::sqrt(std::max({squared(edge0), squared(edge1), squared(edge2)}));
 }
 
 bool PyramidSection::contains(const Coord& q) const {
