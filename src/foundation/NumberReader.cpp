@@ -12,6 +12,7 @@ namespace {
 using Traits = std::char_traits<char>;
 
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // The characters a formatted extraction of a double takes in the classic
 // locale: a sign, digits with at most one point, and an exponent only after a
@@ -52,6 +53,14 @@ int takeNumberText(std::streambuf& buffer, std::string& text) {
     return c;
 }
 
+// The characters a buffer holds in memory and has not yet given out. Any buffer's get area, reached through a derived
+// class as the standard allows: reading a number there is a few instructions a character instead of a call for each.
+struct GetArea : std::streambuf {
+    static const char* next(std::streambuf& b) { return (b.*&GetArea::gptr)(); }
+    static const char* end(std::streambuf& b) { return (b.*&GetArea::egptr)(); }
+    static void take(std::streambuf& b, std::ptrdiff_t count) { (b.*&GetArea::gbump)(static_cast<int>(count)); }
+};
+
 // What the stream's sentry does before an extraction, in the classic locale and without its facets: a stream
 // not good fails; white space is skipped, and the end of the input reached doing so fails the stream.
 bool ready(std::istream& in) {
@@ -62,8 +71,13 @@ bool ready(std::istream& in) {
     if (in.tie()) in.tie()->flush();
     if (!(in.flags() & std::ios::skipws)) return true;
     std::streambuf& buffer = *in.rdbuf();
+    const char* const first = GetArea::next(buffer);
+    const char* const end = GetArea::end(buffer);
+    const char* p = first;
+    while (p < end && isSpace(*p)) ++p;
+    GetArea::take(buffer, p - first);
     int c = buffer.sgetc();
-    while (c == ' ' || (c >= '\t' && c <= '\r')) c = buffer.snextc();
+    while (isSpace(c)) c = buffer.snextc();
     if (c != Traits::eof()) return true;
     in.setstate(std::ios::eofbit | std::ios::failbit);
     return false;
@@ -91,40 +105,30 @@ const char* numberEnd(const char* p, const char* const end) {
     return nullptr;
 }
 
-// The characters a buffer holds in memory and has not yet given out. Any buffer's get area, reached through a derived
-// class as the standard allows: reading a number there is a few instructions a character instead of a call for each.
-struct GetArea : std::streambuf {
-    static const char* next(std::streambuf& b) { return (b.*&GetArea::gptr)(); }
-    static const char* end(std::streambuf& b) { return (b.*&GetArea::egptr)(); }
-    static void take(std::streambuf& b, std::ptrdiff_t count) { (b.*&GetArea::gbump)(static_cast<int>(count)); }
-};
 
-// Clinger's fast path: a decimal whose significant digits make an integer m of at most 2^53 and whose power of ten
-// k is within ±22 has m and 10^|k| exact in a double, so one multiplication or division, rounded once, gives the
-// correctly rounded value strtod gives. Anything else (more digits, larger powers, no digits) answers false.
-bool fastDecimal(const char* p, const char* const end, double& value) {
+// A decimal as coordinates are written, [sign] digits [. digits], read from p up to end: where it stops, or nullptr
+// when its value is not for this quick reading. By Clinger's fast path: digits making an integer m of at most 2^53
+// and at most 22 decimals have m and 10^decimals exact in a double, so one division, rounded once, gives the
+// correctly rounded value strtod gives. More digits (above 19 m could overflow), no digit at all: nullptr.
+const char* decimal(const char* p, const char* const end, double& value) {
     static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+')) ++p;
     std::uint64_t m = 0;
-    int significant = 0, scale = 0;
-    bool digits = false, point = false;
-    for (; p < end && (isDigit(*p) || (*p == '.' && !point)); ++p) {
-        if (*p == '.') {
-            point = true;
-            continue;
-        }
-        digits = true;
-        if (m > 0 || *p != '0') ++significant;
-        if (significant > 16) return false;
-        m = m * 10 + static_cast<std::uint64_t>(*p - '0');
-        if (point) --scale;
+    const char* const start = p;
+    for (; p < end && isDigit(*p); ++p) m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::ptrdiff_t digits = p - start, decimals = 0;
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p < end && isDigit(*p); ++p) m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+        decimals = p - fraction;
     }
-    if (!digits || p != end || m > (std::uint64_t{1} << 53) || scale < -22) return false;
-    const double v = m == 0 ? 0.0 : static_cast<double>(m) / powers[-scale];
+    digits += decimals;
+    if (digits == 0 || digits > 19 || m > (std::uint64_t{1} << 53) || decimals > 22) return nullptr;
+    const double v = static_cast<double>(m) / powers[decimals];
     value = negative ? -v : v;
-    return true;
+    return p;
 }
 
 // The stream's own conversion of the same text: for what from_chars does not
@@ -144,7 +148,7 @@ bool convertLikeStream(const char* first, const char* last, double& value) {
 
 // The text's value as the stream's conversion gives it: the fast path, then from_chars, then the stream itself.
 bool convert(const char* first, const char* last, double& value) {
-    if (fastDecimal(first, last, value)) return true;
+    if (decimal(first, last, value) == last) return true;
     // from_chars takes no plus sign; strtod, behind the stream, reads the same value either way.
     const char* digits = first + (first < last && *first == '+');
     const auto [end, error] = std::from_chars(digits, last, value);
@@ -157,7 +161,14 @@ std::istream& readNumber(std::istream& in, double& value) {
     if (!ready(in)) return in;
     std::streambuf& buffer = *in.rdbuf();
     const char* first = GetArea::next(buffer);
-    const char* last = numberEnd(first, GetArea::end(buffer));
+    const char* const end = GetArea::end(buffer);
+    // The common case in one pass: a plain decimal ended in memory by a character no number goes on with.
+    const char* last = decimal(first, end, value);
+    if (last && last < end && *last != '.' && *last != 'e' && *last != 'E') {
+        GetArea::take(buffer, last - first);
+        return in;
+    }
+    last = numberEnd(first, end);
     if (last && last - first <= INT_MAX) {
         // Ended by a character in memory: not the end of the input.
         GetArea::take(buffer, last - first);
