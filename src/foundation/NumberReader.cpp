@@ -57,7 +57,12 @@ int takeNumberText(std::streambuf& buffer, std::string& text) {
 // class as the standard allows: reading a number there is a few instructions a character instead of a call for each.
 struct GetArea : std::streambuf {
     static const char* next(std::streambuf& b) { return (b.*&GetArea::gptr)(); }
-    static const char* end(std::streambuf& b) { return (b.*&GetArea::egptr)(); }
+    // At most INT_MAX characters on: what gbump can take in one step.
+    static const char* end(std::streambuf& b) {
+        const char* const first = next(b);
+        const char* const last = (b.*&GetArea::egptr)();
+        return last - first > INT_MAX ? first + INT_MAX : last;
+    }
     static void take(std::streambuf& b, std::ptrdiff_t count) { (b.*&GetArea::gbump)(static_cast<int>(count)); }
 };
 
@@ -169,7 +174,7 @@ std::istream& readNumber(std::istream& in, double& value) {
         return in;
     }
     last = numberEnd(first, end);
-    if (last && last - first <= INT_MAX) {
+    if (last) {
         // Ended by a character in memory: not the end of the input.
         GetArea::take(buffer, last - first);
         if (!convert(first, last, value)) in.setstate(std::ios::failbit);
@@ -190,6 +195,8 @@ namespace {
 // or an overflow are left to the stream, whose rules for them (a negated value, the largest one) are its own.
 template <typename Unsigned>
 std::istream& readUnsigned(std::istream& in, Unsigned& value) {
+    // In another base the digits are the stream's to read (no file of the program sets one).
+    if ((in.flags() & std::ios::basefield) != std::ios::dec) return in >> value;
     if (!ready(in)) return in;
     std::streambuf& buffer = *in.rdbuf();
     const char* const first = GetArea::next(buffer);
