@@ -1,8 +1,9 @@
 #include "results/ParameterTable.h"
 
-#include <charconv>
 #include <cmath>
 #include <ostream>
+
+#include "foundation/NumberWriter.h"
 
 namespace {
 
@@ -55,9 +56,8 @@ std::string bandName(int band) {
 std::string valueText(const std::optional<double>& value) {
     if (!value) return "";
     if (std::isinf(*value)) return *value > 0 ? "inf" : "-inf";
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, *value, std::chars_format::general, 6);
-    return std::string(text, result.ptr);
+    char text[writeGLength];
+    return std::string(text, writeG(*value, text));
 }
 
 void ParameterTable::writeCsv(std::ostream& out) const {

@@ -2,7 +2,6 @@
 
 #include "results/SafeFile.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include <system_error>
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/NumberWriter.h"
 #include "foundation/TConfig.h"
 #include "foundation/TFilename.h"
 #include "run/RunParameters.h"
@@ -33,14 +33,11 @@ namespace fs = std::filesystem;
 // variance, a lateral ratio over a denormal early energy) is written as 0.
 double writable(double value) { return std::isfinite(value) ? value : 0.0; }
 
-// " %g" of one value. to_chars with the general format and precision 6 is
-// printf's %g in the "C" locale, without the locale lookup of every call:
-// a large response has millions of these.
+// " %g" of one value, without the locale lookup of every printf call: a large response has millions of these.
 void appendG(std::string& line, double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, writable(value), std::chars_format::general, 6);
+    char text[writeGLength];
     line += ' ';
-    line.append(text, result.ptr);
+    line.append(text, writeG(writable(value), text));
 }
 
 const char* onOff(bool value) { return value ? "On" : "Off"; }
