@@ -76,9 +76,26 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
     return true;
 }
 
-// The test of consider above for every receiver, in blocks of 64 whose tests the compiler runs two at a time (no
-// branch inside, the columns read in a row); the receivers inside are then listed, the highest first.
-void Model::insideCone(const Coord& apex, const Vector& axis, double cosine2, std::vector<std::uint32_t>& found) const {
+// Compiled twice on x86-64: for AVX2 (four receivers at a time) and for any processor (two), the processor's best
+// chosen when the program starts. The same operations in both (no fused multiply-add), so the same verdicts. Not
+// under ThreadSanitizer, whose runtime is not ready when the choice is made.
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#if !__has_feature(thread_sanitizer)
+#define TOLVENO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#else
+#define TOLVENO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#endif
+#endif
+#ifndef TOLVENO_VECTOR_CLONES
+#define TOLVENO_VECTOR_CLONES
+#endif
+
+// The test of consider above for every receiver, in blocks of 64 whose tests the compiler runs several at a time
+// (no branch inside, the columns read in a row); the receivers inside are then listed, the highest first.
+TOLVENO_VECTOR_CLONES void Model::insideCone(const Coord& apex, const Vector& axis, double cosine2,
+                                             std::vector<std::uint32_t>& found) const {
     const std::size_t count = receiverPositions_.size();
     const double* xs = receiverColumns_[0].data();
     const double* ys = receiverColumns_[1].data();
