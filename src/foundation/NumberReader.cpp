@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include "foundation/PowersOfTen.h"
+
 namespace {
 using Traits = std::char_traits<char>;
 
@@ -110,14 +112,11 @@ const char* numberEnd(const char* p, const char* const end) {
     return nullptr;
 }
 
-
 // A decimal as coordinates are written, [sign] digits [. digits], read from p up to end: where it stops, or nullptr
 // when its value is not for this quick reading. By Clinger's fast path: digits making an integer m of at most 2^53
 // and at most 22 decimals have m and 10^decimals exact in a double, so one division, rounded once, gives the
 // correctly rounded value strtod gives. More digits (above 19 m could overflow), no digit at all: nullptr.
 const char* decimal(const char* p, const char* const end, double& value) {
-    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const bool negative = p < end && *p == '-';
     if (p < end && (*p == '-' || *p == '+')) ++p;
     std::uint64_t m = 0;
@@ -131,7 +130,7 @@ const char* decimal(const char* p, const char* const end, double& value) {
     }
     digits += decimals;
     if (digits == 0 || digits > 19 || m > (std::uint64_t{1} << 53) || decimals > 22) return nullptr;
-    const double v = static_cast<double>(m) / powers[decimals];
+    const double v = static_cast<double>(m) / exactPowersOfTen[decimals];
     value = negative ? -v : v;
     return p;
 }

@@ -5,17 +5,16 @@
 #include <cmath>
 #include <cstdint>
 
-namespace {
-constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+#include "foundation/PowersOfTen.h"
 
+namespace {
 // a · 10^k for |k| <= 44: each step one correctly rounded operation with an exact power of ten, so the result is
 // within 2.3e-16 of its size from the exact product.
 double scaled(double a, int k) {
-    if (k > 22) return a * 1e22 * powers[k - 22];
-    if (k >= 0) return a * powers[k];
-    if (k >= -22) return a / powers[-k];
-    return a / 1e22 / powers[-k - 22];
+    if (k > 22) return a * 1e22 * exactPowersOfTen[k - 22];
+    if (k >= 0) return a * exactPowersOfTen[k];
+    if (k >= -22) return a / exactPowersOfTen[-k];
+    return a / 1e22 / exactPowersOfTen[-k - 22];
 }
 
 // The six significant digits of a > 0 and its decimal exponent, rounded to nearest; false where this quick way

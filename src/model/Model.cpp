@@ -546,21 +546,22 @@ void Model::indexReceivers() {
     receiversCulled_ = false;
     // An empty slot gets a position no cone contains: serving it does nothing anyway.
     const double nowhere = std::numeric_limits<double>::quiet_NaN();
-    receiverPositions_.assign(list.receiverCount(), Coord(nowhere, nowhere, nowhere));
+    for (auto& column : receiverColumns_) column.assign(list.receiverCount(), nowhere);
     for (unsigned i = 1; i <= list.receiverCount(); ++i)
-        if (const Microphone* m = list.at(static_cast<int>(i))) receiverPositions_[i - 1] = m->axis.origin;
-    for (auto& column : receiverColumns_) column.clear();
-    for (const Coord& c : receiverPositions_) {
-        receiverColumns_[0].push_back(c.x);
-        receiverColumns_[1].push_back(c.y);
-        receiverColumns_[2].push_back(c.z);
-    }
+        if (const Microphone* m = list.at(static_cast<int>(i))) {
+            receiverColumns_[0][i - 1] = m->axis.origin.x;
+            receiverColumns_[1][i - 1] = m->axis.origin.y;
+            receiverColumns_[2][i - 1] = m->axis.origin.z;
+        }
 #ifndef TOLVENO_LINEAR_SCAN
     receiversCulled_ = true;
     // Below that a test of every receiver against a pyramid's cone costs less than the tree.
     if (list.receiverCount() < 128) return;
     std::vector<BoxTree::Box> points;
-    for (const Coord& c : receiverPositions_) points.push_back(std::isnan(c.x) ? BoxTree::Box{ORIGIN, ORIGIN} : BoxTree::Box{c, c});
+    for (std::uint32_t entry = 0; entry < receiverCount(); ++entry) {
+        const Coord c = receiverAt(entry);
+        points.push_back(std::isnan(c.x) ? BoxTree::Box{ORIGIN, ORIGIN} : BoxTree::Box{c, c});
+    }
     receiverIndex_.build(points);
 #endif
 }

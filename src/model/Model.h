@@ -97,11 +97,13 @@ private:
 
     EmbreeIndex index_;
     BoxTree receiverIndex_;
-    // The receivers' positions when indexReceivers() was called, and whether those
-    // outside a pyramid's cone are passed over (not in a build for the linear scan).
-    std::vector<Coord> receiverPositions_;
-    // The same coordinates column by column (x, y, z), so that the test of every receiver against a cone runs
-    // on whole vector registers.
+    // The receivers' positions when indexReceivers() was called, column by column (x, y, z), so that the test of
+    // every receiver against a cone runs on whole vector registers; and whether those outside a pyramid's cone are
+    // passed over (not in a build for the linear scan).
     std::array<std::vector<double>, 3> receiverColumns_;
     bool receiversCulled_ = false;
+    std::uint32_t receiverCount() const { return static_cast<std::uint32_t>(receiverColumns_[0].size()); }
+    Coord receiverAt(std::uint32_t entry) const {
+        return Coord(receiverColumns_[0][entry], receiverColumns_[1][entry], receiverColumns_[2][entry]);
+    }
 };

@@ -44,10 +44,6 @@ struct ReceiverSpheres {
     };
     /// The chord of segment within sphere i as path lengths from its start: false when it misses.
     bool chord(std::size_t i, const Segment& segment, double& enter, double& leave) const;
-    /// The same for the segment from a to b.
-    bool chord(std::size_t i, const Coord& a, const Coord& b, double& enter, double& leave) const {
-        return chord(i, Segment(a, b), enter, leave);
-    }
     /// Calls visit(i, middle, length) for every sphere i the segment from a to b runs through: the middle of
     /// its chord as a path length from a, and the length of the chord the receiver sees.
     template <class Visit>

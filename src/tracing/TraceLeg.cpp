@@ -53,11 +53,11 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
     const Vector axis = (1 / length) * s.centroid;
     found.clear();
     auto consider = [&](std::uint32_t entry) {
-        const Vector v = receiverPositions_[entry] - p.apex;
+        const Vector v = receiverAt(entry) - p.apex;
         const double along = dot(v, axis), squared = v.squaredModulus();
         if ((along >= 0 && along * along >= cosine2 * squared) || squared < 1e-18) found.push_back(entry);
     };
-    if (!receiverIndex_.covers(static_cast<std::uint32_t>(receiverPositions_.size()))) {
+    if (!receiverIndex_.covers(receiverCount())) {
         insideCone(p.apex, axis, cosine2, found);
         return true;
     }
@@ -79,16 +79,16 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
 // Compiled twice on x86-64: for AVX2 (four receivers at a time) and for any processor (two), the processor's best
 // chosen when the program starts. The same operations in both (no fused multiply-add), so the same verdicts. Not
 // under ThreadSanitizer, whose runtime is not ready when the choice is made.
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
-#if defined(__has_feature)
-#if !__has_feature(thread_sanitizer)
-#define TOLVENO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#if defined(__SANITIZE_THREAD__)
+#define TOLVENO_THREAD_SANITIZED
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TOLVENO_THREAD_SANITIZED
 #endif
+#endif
+#if defined(__x86_64__) && !defined(TOLVENO_THREAD_SANITIZED)
+#define TOLVENO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
-#define TOLVENO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef TOLVENO_VECTOR_CLONES
 #define TOLVENO_VECTOR_CLONES
 #endif
 
@@ -96,7 +96,7 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
 // (no branch inside, the columns read in a row); the receivers inside are then listed, the highest first.
 TOLVENO_VECTOR_CLONES void Model::insideCone(const Coord& apex, const Vector& axis, double cosine2,
                                              std::vector<std::uint32_t>& found) const {
-    const std::size_t count = receiverPositions_.size();
+    const std::size_t count = receiverCount();
     const double* xs = receiverColumns_[0].data();
     const double* ys = receiverColumns_[1].data();
     const double* zs = receiverColumns_[2].data();
@@ -176,7 +176,7 @@ int Model::traceLeg(Pyramid& p, Face*& monopermeable) const {
     // the index leaves out would be passed over anyway.
     thread_local std::vector<std::uint32_t> candidates;
     const bool indexed = (p.order == 0 || !run.Diffusion) && receiversCulled_ &&
-                         receiverPositions_.size() == list.receiverCount() &&
+                         receiverCount() == list.receiverCount() &&
                          receiversMaybeInside(p, candidates);
     const unsigned count = indexed ? static_cast<unsigned>(candidates.size()) : list.receiverCount();
     for (unsigned k = 0; k < count; ++k) {

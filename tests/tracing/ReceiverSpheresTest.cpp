@@ -40,9 +40,10 @@ TEST_F(ReceiverSpheresTest, TheTreeVisitsTheChordsEverySphereGives) {
     for (int leg = 0; leg < 2000; ++leg) {
         const Coord a(inRoom(random), inRoom(random), inRoom(random) / 4), b(inRoom(random), inRoom(random), 2.0);
         Visited every;
+        const ReceiverSpheres::Segment segment(a, b);
         for (std::size_t i = 0; i < points.size(); ++i) {
             double enter = 0, leave = 0;
-            if (spheres.chord(i, a, b, enter, leave)) every.emplace(i, 0.5 * (enter + leave), leave - enter);
+            if (spheres.chord(i, segment, enter, leave)) every.emplace(i, 0.5 * (enter + leave), leave - enter);
         }
         ASSERT_EQ(visited(spheres, model, a, b), every) << "leg " << leg;
         found += every.size();
