@@ -66,6 +66,15 @@ template <typename Number = double>
 Outcome byReader(const std::string& text, std::size_t chunk = 0) {
     return readTwice<Number>(text, [](std::istream& in, Number& x) { readNumber(in, x); }, chunk);
 }
+
+// A text read as a coordinate and as the faces' flags, materials and vertex counts, whole and in pieces.
+::testing::AssertionResult readsAsTheStream(const std::string& text, std::size_t chunk) {
+    if (byReader<double>(text, chunk) == byStream<double>(text, chunk) &&
+        byReader<std::uint16_t>(text, chunk) == byStream<std::uint16_t>(text, chunk) &&
+        byReader<std::uint32_t>(text, chunk) == byStream<std::uint32_t>(text, chunk))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << '"' << text << "\" chunk " << chunk;
+}
 }  // namespace
 
 TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
@@ -76,11 +85,13 @@ TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
                           "inf 1",      "nan 1",         "0x10 1",      "1,5 2",          "",
                           "   ",        "3",             "3e",          "-",              "9007199254740993 1",
                           "0.1e0001 1", "123456789012345678901234567890.5e-10 2",
+                          // the integers' limits, one past them, signs
+                          "65535 1",    "65536 1",       "4294967295 1", "4294967296 1",  "-1 2",
+                          "-0 4",       "00000000000000000007 1",
                           // longer than any coordinate: past the reader's own buffer
                           "-0.000000000000000000000000000000000000000000000000000000000000000000000123456789e+70 2"};
     for (const char* text : rows)
-        for (const std::size_t chunk : {0, 1, 2, 3, 5})
-            EXPECT_EQ(byReader(text, chunk), byStream(text, chunk)) << '"' << text << "\" chunk " << chunk;
+        for (const std::size_t chunk : {0, 1, 2, 3, 5}) EXPECT_TRUE(readsAsTheStream(text, chunk));
 }
 
 TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
@@ -89,7 +100,7 @@ TEST(NumberReaderTest, RandomTextsFromTheNumbersAlphabet) {
     for (int i = 0; i < 20000; ++i) {
         std::string text(1 + random() % 14, ' ');
         for (char& c : text) c = alphabet[random() % alphabet.size()];
-        ASSERT_EQ(byReader(text, i % 4), byStream(text, i % 4)) << '"' << text << "\" chunk " << i % 4;
+        ASSERT_TRUE(readsAsTheStream(text, i % 4));
     }
 }
 
@@ -109,17 +120,8 @@ TEST(NumberReaderTest, DecimalsOfEveryLengthRoundAsTheStreamDoes) {
         EXPECT_EQ(byReader(edge), byStream(edge)) << edge;
 }
 
-// The faces' flags, materials and vertex counts: the largest values, one past them, signs, leading zeros, and random
-// texts of the same alphabet, whole and in pieces.
-TEST(NumberReaderTest, UnsignedIntegersAsTheStreamReadsThem) {
-    const char* rows[] = {"65535 1", "65536 1", "4294967295 1", "4294967296 1", "-1 2", "+5 3", "-0 4",
-                          "00000000000000000007 1", "12.5 3", "7e2 1", "", "  ", "9", "x 1", "1 2\n"};
-    for (const char* text : rows)
-        for (const std::size_t chunk : {0, 1, 3}) {
-            EXPECT_EQ(byReader<std::uint16_t>(text, chunk), byStream<std::uint16_t>(text, chunk)) << text;
-            EXPECT_EQ(byReader<std::uint32_t>(text, chunk), byStream<std::uint32_t>(text, chunk)) << text;
-        }
-    // In another base the digits are the stream's: "1f 10" in hexadecimal is 31 and 16.
+// In another base the digits are the stream's: "1f 10" in hexadecimal is 31 and 16.
+TEST(NumberReaderTest, IntegersInAnotherBaseAsTheStreamReadsThem) {
     std::istringstream byReaderHex("1f 10"), byStreamHex("1f 10");
     std::uint32_t read[2] = {}, streamed[2] = {};
     byReaderHex >> std::hex;
@@ -127,12 +129,4 @@ TEST(NumberReaderTest, UnsignedIntegersAsTheStreamReadsThem) {
     byStreamHex >> std::hex >> streamed[0] >> streamed[1];
     EXPECT_TRUE(read[0] == 31 && read[1] == 16 && read[0] == streamed[0] && read[1] == streamed[1] &&
                 byReaderHex.rdstate() == byStreamHex.rdstate());
-    std::mt19937 random(8);
-    const std::string alphabet = "0123456789012345+- \n.x";
-    for (int i = 0; i < 20000; ++i) {
-        std::string text(1 + random() % 12, ' ');
-        for (char& c : text) c = alphabet[random() % alphabet.size()];
-        ASSERT_EQ(byReader<std::uint16_t>(text, i % 3), byStream<std::uint16_t>(text, i % 3)) << text;
-        ASSERT_EQ(byReader<std::uint32_t>(text, i % 3), byStream<std::uint32_t>(text, i % 3)) << text;
-    }
 }
