@@ -27,22 +27,22 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
     handedOut_ = 0;
     stop_ = false;
     outstanding_ = 0;
-    OrderedCommits commits(manager.statistics);
+    const int threads = omp_get_max_threads();
+    OrderedCommits commits(manager.statistics, static_cast<unsigned>(threads));
     for (int round = 0; round < 2; ++round)
         for (int to = 1; to < processes_; ++to) handOut(to, generator, pyramids);
     std::uint32_t shown = 0;
 #pragma omp parallel
     {
-        PyramidLog log;
-        const bool first = omp_get_thread_num() == 0;
+        const auto thread = static_cast<unsigned>(omp_get_thread_num());
+        const bool first = thread == 0;
+        PyramidBatch batch;
+        std::vector<PyramidLog> logs(PyramidBatch::maxThreadSize);
         for (;;) {
-            PyramidSeed seed;
-            std::uint32_t k = 0;
-            const bool taken = RayManager::takeNext(generator, stop_, handedOut_, seed, k);
+            const bool taken = batch.take(generator, stop_, handedOut_, pyramids, threads, PyramidBatch::maxThreadSize);
             if (taken) {
-                Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
-                manager.tracePyramid(p, log);
-                commits.offer(k, log);
+                manager.traceBatch(batch, source, logs.data());
+                commits.offer(batch.first, logs.data(), static_cast<std::uint32_t>(batch.seeds.size()), thread);
             }
             if (!first) {
                 if (taken) continue;
@@ -62,16 +62,7 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
 // The next batch for process to (none once the generator is empty or the run
 // cancelled, which tells it this source is over for it).
 void MpiCoordinator::handOut(int to, PyramidGenerator& generator, std::uint32_t pyramids) {
-    batch_.seeds.clear();
-#pragma omp critical(generatorLock)
-    {
-        batch_.first = handedOut_;
-        for (std::uint32_t n = stop_ ? 0 : PyramidBatch::size(pyramids - handedOut_, processes_);
-             n > 0 && generator.count() > 0; --n)
-            batch_.seeds.push_back(generator.next());
-        handedOut_ += static_cast<std::uint32_t>(batch_.seeds.size());
-    }
-    if (!batch_.seeds.empty()) ++outstanding_;
+    if (batch_.take(generator, stop_, handedOut_, pyramids, processes_, PyramidBatch::maxSize)) ++outstanding_;
     batch_.pack(bytes_);
     channel_.send(to, batchTag, bytes_);
 }

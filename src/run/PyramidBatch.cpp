@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/ByteForm.h"
+#include "tracing/PyramidGenerator.h"
 
 using ByteForm::get;
 using ByteForm::put;
@@ -59,6 +60,20 @@ bool PyramidBatch::unpack(std::string_view in) {
     if (in.empty()) return true;
     seeds.clear();
     return false;
+}
+
+bool PyramidBatch::take(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut,
+                        std::uint32_t pyramids, int takers, std::uint32_t most) {
+    seeds.clear();
+#pragma omp critical(generatorLock)
+    {
+        first = handedOut;
+        for (std::uint32_t n = stop ? 0 : std::min(most, size(pyramids - handedOut, takers)); n > 0 && generator.count() > 0;
+             --n)
+            seeds.push_back(generator.next());
+        handedOut += static_cast<std::uint32_t>(seeds.size());
+    }
+    return !seeds.empty();
 }
 
 void PyramidBatch::startLogs(std::uint32_t first, std::uint32_t count, std::string& out) {

@@ -6,6 +6,8 @@
 
 #include "tracing/PyramidSeed.h"
 
+class PyramidGenerator;
+
 /// Consecutive pyramids of one source that one process hands to another to trace: the number of the first (counted
 /// from 0 in the generator's order) and their seeds, with the byte form in which they travel.
 struct PyramidBatch {
@@ -14,6 +16,11 @@ struct PyramidBatch {
     /// The seeds of pyramids first, first + 1, ...; none: nothing more of this source for the receiver.
     std::vector<PyramidSeed> seeds;
 
+    /// Takes the next seeds of generator, numbered on from handedOut (advanced past them), under the lock the takers
+    /// share: size(pyramids - handedOut, takers) of them, at most most; false, none taken, when none is left or stop
+    /// is set.
+    bool take(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut, std::uint32_t pyramids,
+              int takers, std::uint32_t most);
     /// The byte form of the batch, into out (replaced).
     void pack(std::string& out) const;
     /// The batch from its byte form; false, the batch left empty, when in is malformed.
@@ -32,4 +39,7 @@ struct PyramidBatch {
     /// The largest batch: enough to keep a process's threads busy between two messages, few enough to bound the
     /// memory of the logs that wait for their turn.
     static constexpr std::uint32_t maxSize = 256;
+    /// The largest batch a thread takes: the lock and the commit paid once a batch (once a pyramid they were a
+    /// tenth of the work on two threads), while a cancel still stops each thread within 16 pyramids.
+    static constexpr std::uint32_t maxThreadSize = 16;
 };

@@ -12,6 +12,7 @@
 #include "results/ResultsFile.h"
 #include "results/SafeFile.h"
 #include "run/OrderedCommits.h"
+#include "run/PyramidBatch.h"
 #include "run/OtherProcesses.h"
 #include "run/RunParameters.h"
 #include "run/SourcePreparation.h"
@@ -108,6 +109,13 @@ void RayManager::tracePyramid(Pyramid& p, PyramidLog& log) {
     PyramidTracer(model, log, parameters.correctsLateDecay() ? &statistics.spheres : nullptr).trace(p);
 }
 
+void RayManager::traceBatch(const PyramidBatch& batch, const PlacedSource& source, PyramidLog* logs) {
+    for (const PyramidSeed& seed : batch.seeds) {
+        Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
+        tracePyramid(p, *logs++);
+    }
+}
+
 bool RayManager::run() {
     const std::uint32_t pyramids = PyramidGenerator::pyramidCount(parameters.Level);
     if (pyramids == 0) {
@@ -164,7 +172,7 @@ bool RayManager::traceSource(unsigned index, std::uint32_t pyramids) {
     std::uint32_t done = 0;
     bool cancelled = otherProcesses ? otherProcesses->traceSource(*this, generator, source, index, pyramids, done)
                      : run.OpenMP < 2 ? traceInOrder(generator, source, done)
-                                      : traceInParallel(generator, source, done);
+                                      : traceInParallel(generator, source, pyramids, done);
     if (run.HitLevel >= 0) HitsFile::close();
     source.processingTime = static_cast<std::int32_t>(windowSystem().clockMs() - t0);
     bool save = run.SaveAll || index + 1 == sourceCount;
@@ -193,43 +201,33 @@ bool RayManager::traceInOrder(PyramidGenerator& generator, const PlacedSource& s
     return false;
 }
 
-// Several threads in one parallel region, handed the pyramids one at a time in
-// the generator's order (a region per batch of 16 cost a fork, a join and a
-// spin-wait each time: on a busy machine two threads were slower than one).
-// Their logs are committed in that order, so the results equal one thread's
-// bit for bit. The first thread also keeps the monitor; a cancel stops the
-// handing out, the pyramids in progress finish and are committed, so the
+// Several threads in one parallel region (a region per batch cost a fork, a
+// join and a spin-wait each time: on a busy machine two threads were slower
+// than one), each taking a few consecutive pyramids at a time in the
+// generator's order, fewer toward the end so that the threads finish
+// together. Their logs are committed in that order, so the results equal one
+// thread's bit for bit. The first thread also keeps the monitor; a cancel
+// stops the handing out, the pyramids taken finish and are committed, so the
 // pyramids done are always the first ones.
-bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done) {
+bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t pyramids,
+                                 std::uint32_t& done) {
     bool stop = false;
     std::uint32_t handedOut = 0, shown = 0;
-    OrderedCommits commits(statistics);
+    const int threads = omp_get_max_threads();
+    OrderedCommits commits(statistics, static_cast<unsigned>(threads));
 #pragma omp parallel
     {
-        PyramidLog log;
-        PyramidSeed seed;
-        std::uint32_t k = 0;
-        while (takeNext(generator, stop, handedOut, seed, k)) {
-            Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
-            tracePyramid(p, log);
-            commits.offer(k, log);
-            if (omp_get_thread_num() == 0) showProgress(commits, shown, stop);
+        const auto thread = static_cast<unsigned>(omp_get_thread_num());
+        PyramidBatch batch;
+        std::vector<PyramidLog> logs(PyramidBatch::maxThreadSize);
+        while (batch.take(generator, stop, handedOut, pyramids, threads, PyramidBatch::maxThreadSize)) {
+            traceBatch(batch, source, logs.data());
+            commits.offer(batch.first, logs.data(), static_cast<std::uint32_t>(batch.seeds.size()), thread);
+            if (thread == 0) showProgress(commits, shown, stop);
         }
     }
     done = handedOut;
     return stop || monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
-}
-
-bool RayManager::takeNext(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut,
-                          PyramidSeed& seed, std::uint32_t& k) {
-    bool taken = false;
-#pragma omp critical(generatorLock)
-    if (!stop && generator.count() > 0) {
-        seed = generator.next();
-        k = handedOut++;
-        taken = true;
-    }
-    return taken;
 }
 
 void RayManager::showProgress(OrderedCommits& commits, std::uint32_t& shown, bool& stop) {

@@ -12,6 +12,7 @@ class OtherProcesses;
 class PyramidGenerator;
 class OrderedCommits;
 class PyramidLog;
+struct PyramidBatch;
 struct PyramidSeed;
 
 /// The tracing manager: prepares a run (log, status box, threads, model,
@@ -30,10 +31,8 @@ public:
     bool run();
     /// Traces one pyramid and its clones into log (called from the worker threads).
     void tracePyramid(Pyramid& p, PyramidLog& log);
-    /// Hands the next pyramid of generator to the calling thread, numbered k in the order handed out, under the lock
-    /// the threads share; false when none is left or stop is set.
-    static bool takeNext(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut, PyramidSeed& seed,
-                         std::uint32_t& k);
+    /// Traces the pyramids of batch from source, each into its log of logs (as many as the batch's seeds).
+    void traceBatch(const PyramidBatch& batch, const PlacedSource& source, PyramidLog* logs);
     /// Shows the progress of commits at every eighth pyramid committed (shown: the count last shown); when the user
     /// asks to stop, sets stop under that lock.
     void showProgress(OrderedCommits& commits, std::uint32_t& shown, bool& stop);
@@ -54,7 +53,8 @@ public:
 private:
     bool traceSource(unsigned index, std::uint32_t pyramids);
     bool traceInOrder(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
-    bool traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t& done);
+    bool traceInParallel(PyramidGenerator& generator, const PlacedSource& source, std::uint32_t pyramids,
+                         std::uint32_t& done);
     void saveResults(unsigned index, std::uint32_t pyramids, std::uint32_t done, bool cancelled);
     void warnIfAllEscaped(const PlacedSource& source, std::uint32_t pyramids, std::uint32_t done);
     void warnAboutInput();
