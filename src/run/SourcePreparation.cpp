@@ -21,7 +21,7 @@ void prepareSource(Model& model, TraceStatistics& statistics, unsigned index) {
     const int count = static_cast<int>(list.receiverCount());
     const double speed = parameters.SoundSpeed;
     const Coord origin = model.sources[index].axis.origin;
-#pragma omp parallel for schedule(static)
+#pragma omp parallel for schedule(static) if (count >= static_cast<int>(MicrophoneList::threadsFrom))
     for (int r = count; r >= 1; --r) {
         Microphone* microphone = list.at(r);
         if (microphone) microphone->response.setDirectDelay(distance(origin, microphone->axis.origin) / speed);

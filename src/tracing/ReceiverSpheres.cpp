@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "acoustics/MicrophoneList.h"
 #include "model/Model.h"
 #include "run/RunParameters.h"
 
@@ -46,7 +47,7 @@ void ReceiverSpheres::place(const Model& model, const std::vector<Coord>& points
     const double whole = 4 * std::numbers::pi / 3 * radius * radius * radius;
     std::vector<BoxTree::Box> boxes(points.size());
     // Each receiver's sphere on its own: the threads of the run share them (this precedes every source's trace).
-#pragma omp parallel for schedule(dynamic, 4)
+#pragma omp parallel for schedule(dynamic, 4) if (points.size() >= MicrophoneList::threadsFrom)
     for (std::size_t i = 0; i < points.size(); ++i) {
         const Coord& c = points[i];
         const Vector r(radius, radius, radius);
