@@ -17,7 +17,8 @@ constexpr int monitorWaitMs = 50;
 // As RayManager::traceInParallel, with the other processes: every process
 // holds two batches at a time, so that it has the next at hand when it sends
 // the logs of one; each batch that comes back is answered with the next.
-// The first thread serves them between its own pyramids. A cancel stops the
+// The first thread serves them between its own batches (up to 16 pyramids:
+// the processes are not idle meanwhile, each holds its next batch). A cancel stops the
 // handing out; the batches out finish and are committed, so the pyramids
 // done are always the first ones.
 bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generator, const PlacedSource& source,

@@ -4,7 +4,7 @@
 
 // The place of pyramid k's log among the waiting ones, in one of thread's spare nodes when it has one.
 OrderedCommits::Waiting::iterator OrderedCommits::place(std::uint32_t k, unsigned thread) {
-    std::vector<Waiting::node_type>& spare = spare_[thread];
+    std::vector<Waiting::node_type>& spare = spare_.at(thread);
     if (spare.empty()) return waiting_.emplace(k, Entry{PyramidLog(), thread}).first;
     Waiting::node_type node = std::move(spare.back());
     spare.pop_back();

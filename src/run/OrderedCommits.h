@@ -11,7 +11,8 @@
 /// pyramids were handed out, whatever the order they finish in.
 class OrderedCommits {
 public:
-    /// Commits into statistics (and the microphones and files the logs name), for threads offerers numbered from 0.
+    /// Commits into statistics (and the microphones and files the logs name), for logs offered by threads numbered
+    /// 0 to threads - 1.
     explicit OrderedCommits(TraceStatistics& statistics, unsigned threads = 1)
         : statistics_(statistics), escaped_(statistics.escapedCount), edges_(statistics.edgeHitCount), spare_(threads) {}
 

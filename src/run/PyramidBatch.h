@@ -8,8 +8,9 @@
 
 class PyramidGenerator;
 
-/// Consecutive pyramids of one source that one process hands to another to trace: the number of the first (counted
-/// from 0 in the generator's order) and their seeds, with the byte form in which they travel.
+/// Consecutive pyramids of one source handed out together, to a thread of this process or to another process: the
+/// number of the first (counted from 0 in the generator's order) and their seeds, with the byte form in which they
+/// travel to another process.
 struct PyramidBatch {
     /// The number of the first pyramid, counted from 0 in the generator's order.
     std::uint32_t first = 0;
@@ -17,8 +18,8 @@ struct PyramidBatch {
     std::vector<PyramidSeed> seeds;
 
     /// Takes the next seeds of generator, numbered on from handedOut (advanced past them), under the lock the takers
-    /// share: size(pyramids - handedOut, takers) of them, at most most; false, none taken, when none is left or stop
-    /// is set.
+    /// share: size(pyramids - handedOut, takers) of them but no more than most, fewer when the generator runs out;
+    /// false, none taken, when none is left or stop is set.
     bool take(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut, std::uint32_t pyramids,
               int takers, std::uint32_t most);
     /// The byte form of the batch, into out (replaced).
@@ -36,8 +37,8 @@ struct PyramidBatch {
     /// maxSize, at least 1 while any remain, so that batches shrink toward the end and no process is left with a
     /// long batch while the others have finished.
     static std::uint32_t size(std::uint32_t remaining, int processes);
-    /// The largest batch: enough to keep a process's threads busy between two messages, few enough to bound the
-    /// memory of the logs that wait for their turn.
+    /// The largest batch handed to another process: enough to keep its threads busy between two messages, few enough
+    /// to bound the memory of the logs that wait for their turn.
     static constexpr std::uint32_t maxSize = 256;
     /// The largest batch a thread takes: the lock and the commit paid once a batch (once a pyramid they were a
     /// tenth of the work on two threads), while a cancel still stops each thread within 16 pyramids.

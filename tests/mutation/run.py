@@ -10,8 +10,15 @@ The sources are copied into build-mutation/tree, so the working tree is never
 touched, whatever happens to the run. A mutant whose text is not found exactly
 once is reported as stale and not counted; one that does not compile is counted
 as neither killed nor survived. The kill rate is killed / (killed + survived).
+
+Each test's record follows: how many mutants it fails on, and how many only it
+fails on (a mutant that crashes or hangs the suite names no test). A test no
+mutant fails is listed: it guards against none of the faults listed here, so
+either a mutant is missing or the test is.
 """
 import argparse
+import collections
+import json
 import os
 import shutil
 import subprocess
@@ -55,6 +62,23 @@ def run(command, cwd, timeout):
         return "timeout"
 
 
+def failed_tests(report):
+    """The tests a gtest JSON report lists as failed; None when the suite left no whole report (a crash, a hang)."""
+    try:
+        with open(report, encoding="utf-8") as f:
+            suites = json.load(f)["testsuites"]
+    except (OSError, ValueError, KeyError):
+        return None
+    return [f"{suite['name']}.{test['name']}" for suite in suites for test in suite["testsuite"]
+            if test.get("failures")]
+
+
+def all_tests(report):
+    with open(report, encoding="utf-8") as f:
+        return [f"{suite['name']}.{test['name']}" for suite in json.load(f)["testsuites"]
+                for test in suite["testsuite"]]
+
+
 def copy_tree(tree):
     for name in ("src", "tests", "examples", "bench"):
         target = os.path.join(tree, name)
@@ -83,9 +107,12 @@ def main():
     # Builds take the machine's build lock when flock is there, so that two builds never share the cores.
     lock = ["flock", "/tmp/tolveno-build.lock"] if shutil.which("flock") else []
     build_command = lock + ["cmake", "--build", build, "--target", "tolveno_tests", "tolveno"]
-    test_command = [os.path.join(build, "tolveno_tests"), "--gtest_brief=1"]
+    report = os.path.join(args.work, "report.json")
+    test_command = [os.path.join(build, "tolveno_tests"), "--gtest_brief=1", "--gtest_output=json:" + report]
     if run(build_command, tree, 3600) != 0 or run(test_command, build, 600) != 0:
         sys.exit("the unmutated suite does not build or does not pass")
+    kills, alone = collections.Counter(), collections.Counter()
+    tests = all_tests(report)
 
     killed, survived, results = 0, [], []
     started = time.time()
@@ -103,7 +130,14 @@ def main():
                     outcome = "no build"
                 else:
                     # A suite that fails, crashes or hangs has caught the fault.
+                    if os.path.exists(report):
+                        os.remove(report)
                     outcome = "killed" if run(test_command, build, 300) != 0 else "SURVIVED"
+                    failed = failed_tests(report) if outcome == "killed" else None
+                    for test in failed or []:
+                        kills[test] += 1
+                    if failed and len(failed) == 1:
+                        alone[failed[0]] += 1
             finally:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(original)
@@ -122,6 +156,9 @@ def main():
         print(f"kill rate: {100.0 * killed / counted:.1f} % ({killed} of {counted})")
     for m in survived:
         print(f"survived: {m['file']} (mutants.txt line {m['line']}): {m['what']}")
+    print("\ntests (mutants each fails on, of which it alone):")
+    for test in sorted(tests, key=lambda t: (kills[t], alone[t], t)):
+        print(f"{kills[test]:4} {alone[test]:4}  {test}")
     return 0
 
 

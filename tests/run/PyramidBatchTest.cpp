@@ -128,6 +128,9 @@ TEST(PyramidBatchTest, BatchesTakenAreTheGeneratorsSeedsNumberedInTurn) {
     while (batch.take(generator, stop, handedOut, 64, 1, 16)) {}
     EXPECT_EQ(handedOut, 64u);
     EXPECT_TRUE(batch.seeds.empty());
+    // A generator run out gives nothing even when more pyramids were expected.
+    EXPECT_FALSE(batch.take(generator, stop, handedOut, 100, 1, 16));
+    EXPECT_TRUE(batch.seeds.empty() && handedOut == 64);
     generator.finish();
     reference.finish();
 }
