@@ -14,7 +14,9 @@ as neither killed nor survived. The kill rate is killed / (killed + survived).
 Each test's record follows: how many mutants it fails on, and how many only it
 fails on (a mutant that crashes or hangs the suite names no test). A test no
 mutant fails is listed: it guards against none of the faults listed here, so
-either a mutant is missing or the test is.
+either a mutant is missing or the test is. Each mutant's outcome and failing
+tests are also written, as they come, to build-mutation/outcomes.jsonl: a run
+cut short leaves the record of the mutants it did.
 """
 import argparse
 import collections
@@ -99,6 +101,8 @@ def main():
 
     wanted = args.only.split(",")
     mutants = [m for m in read_mutants(args.mutants) if any(w in m["file"] for w in wanted)]
+    # Mutants of headers last: each rebuilds much of the tree, so a run cut short has done the most mutants.
+    mutants.sort(key=lambda m: m["file"].endswith(".h"))
     tree, build = os.path.join(args.work, "tree"), os.path.join(args.work, "build")
     os.makedirs(tree, exist_ok=True)
     copy_tree(tree)
@@ -113,6 +117,7 @@ def main():
         sys.exit("the unmutated suite does not build or does not pass")
     kills, alone = collections.Counter(), collections.Counter()
     tests = all_tests(report)
+    outcomes = open(os.path.join(args.work, "outcomes.jsonl"), "w", encoding="utf-8")
 
     killed, survived, results = 0, [], []
     started = time.time()
@@ -146,6 +151,10 @@ def main():
         elif outcome == "SURVIVED":
             survived.append(m)
         results.append((m, outcome))
+        record = {"file": m["file"], "line": m["line"], "what": m["what"], "outcome": outcome,
+                  "failed": failed if outcome == "killed" else []}
+        outcomes.write(json.dumps(record) + "\n")
+        outcomes.flush()
         print(f"{index:3}/{len(mutants)} {outcome:8} {m['file']}:{m['what']}", flush=True)
 
     counted = killed + len(survived)
