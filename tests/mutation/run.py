@@ -5,6 +5,7 @@ rebuilds the test binary, runs the whole suite and reports which mutants survive
     tests/mutation/run.py                 # every mutant (about 25 minutes on 2 cores)
     tests/mutation/run.py --only tracing  # the mutants whose file path contains "tracing"
     tests/mutation/run.py --only src/ui,src/run
+    tests/mutation/run.py --records       # the tests' record of the last run, finished or cut short
 
 The sources are copied into build-mutation/tree, so the working tree is never
 touched, whatever happens to the run. A mutant whose text is not found exactly
@@ -81,6 +82,20 @@ def all_tests(report):
                 for test in suite["testsuite"]]
 
 
+def print_records(tests, records):
+    """Every test with the killed mutants it fails on and those it alone fails on, fewest first."""
+    kills, alone = collections.Counter(), collections.Counter()
+    for record in records:
+        failed = record["failed"] or []
+        kills.update(failed)
+        if len(failed) == 1:
+            alone[failed[0]] += 1
+    print(f"\ntests (of {sum(1 for r in records if r['outcome'] == 'killed')} killed mutants, those each fails on, "
+          "and those it alone fails on):")
+    for test in sorted(tests, key=lambda t: (kills[t], alone[t], t)):
+        print(f"{kills[test]:4} {alone[test]:4}  {test}")
+
+
 def copy_tree(tree):
     for name in ("src", "tests", "examples", "bench"):
         target = os.path.join(tree, name)
@@ -97,7 +112,16 @@ def main():
                         "(several, separated by commas: any of them)")
     parser.add_argument("--mutants", default=os.path.join(HERE, "mutants.txt"))
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutation"))
+    parser.add_argument("--records", action="store_true", help="only print the tests' record of the last run")
     args = parser.parse_args()
+    report, outcomes_path = os.path.join(args.work, "report.json"), os.path.join(args.work, "outcomes.jsonl")
+    tests_path = os.path.join(args.work, "tests.json")
+    if args.records:
+        with open(tests_path, encoding="utf-8") as f:
+            tests = json.load(f)
+        with open(outcomes_path, encoding="utf-8") as f:
+            print_records(tests, [json.loads(line) for line in f])
+        return 0
 
     wanted = args.only.split(",")
     mutants = [m for m in read_mutants(args.mutants) if any(w in m["file"] for w in wanted)]
@@ -111,13 +135,14 @@ def main():
     # Builds take the machine's build lock when flock is there, so that two builds never share the cores.
     lock = ["flock", "/tmp/tolveno-build.lock"] if shutil.which("flock") else []
     build_command = lock + ["cmake", "--build", build, "--target", "tolveno_tests", "tolveno"]
-    report = os.path.join(args.work, "report.json")
     test_command = [os.path.join(build, "tolveno_tests"), "--gtest_brief=1", "--gtest_output=json:" + report]
     if run(build_command, tree, 3600) != 0 or run(test_command, build, 600) != 0:
         sys.exit("the unmutated suite does not build or does not pass")
-    kills, alone = collections.Counter(), collections.Counter()
     tests = all_tests(report)
-    outcomes = open(os.path.join(args.work, "outcomes.jsonl"), "w", encoding="utf-8")
+    with open(tests_path, "w", encoding="utf-8") as f:
+        json.dump(tests, f)
+    outcomes = open(outcomes_path, "w", encoding="utf-8")
+    records = []
 
     killed, survived, results = 0, [], []
     started = time.time()
@@ -139,10 +164,6 @@ def main():
                         os.remove(report)
                     outcome = "killed" if run(test_command, build, 300) != 0 else "SURVIVED"
                     failed = failed_tests(report) if outcome == "killed" else None
-                    for test in failed or []:
-                        kills[test] += 1
-                    if failed and len(failed) == 1:
-                        alone[failed[0]] += 1
             finally:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(original)
@@ -153,6 +174,7 @@ def main():
         results.append((m, outcome))
         record = {"file": m["file"], "line": m["line"], "what": m["what"], "outcome": outcome,
                   "failed": failed if outcome == "killed" else []}
+        records.append(record)
         outcomes.write(json.dumps(record) + "\n")
         outcomes.flush()
         print(f"{index:3}/{len(mutants)} {outcome:8} {m['file']}:{m['what']}", flush=True)
@@ -165,9 +187,7 @@ def main():
         print(f"kill rate: {100.0 * killed / counted:.1f} % ({killed} of {counted})")
     for m in survived:
         print(f"survived: {m['file']} (mutants.txt line {m['line']}): {m['what']}")
-    print("\ntests (mutants each fails on, of which it alone):")
-    for test in sorted(tests, key=lambda t: (kills[t], alone[t], t)):
-        print(f"{kills[test]:4} {alone[test]:4}  {test}")
+    print_records(tests, records)
     return 0
 
 
