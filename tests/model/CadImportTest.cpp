@@ -331,6 +331,19 @@ TEST_F(CadImportTest, AConcaveOutlineStaysAFaceTheTracerCanUse) {
     EXPECT_NEAR(std::fabs(facesOf(*model)[0]->plane.normal().z), 1, 1e-12) << crown.model;
 }
 
+// A site plan in metres a kilometre from its origin keeps a tenth of a millimetre in the model file's coordinates.
+TEST_F(CadImportTest, CoordinatesFarFromTheOriginKeepATenthOfAMillimetre) {
+    const ImportResult far = importCad("v 1234.56789 -987.65432 12.34567\nv 1236.56789 -987.65432 12.34567\n"
+                                       "v 1234.56789 -985.65432 12.34567\nf 1 2 3\n",
+                                       "site.obj", {});
+    const auto model = readModel(far.model);
+    ASSERT_EQ(facesOf(*model).size(), 1u) << far.model;
+    const Coord expected(1234.56789, -987.65432, 12.34567);
+    double nearest = 1e300;
+    for (const Coord& p : facesOf(*model)[0]->vertices) nearest = std::min(nearest, distance(p, expected));
+    EXPECT_LT(nearest, 1e-4) << far.model;
+}
+
 // Outlines a fan from the first corner splits wrongly: the triangles of the
 // repair must keep the orientation, add up to the outline's area and, seen
 // from above, cover every point of it once and no point outside it.
