@@ -27,7 +27,6 @@ std::string trimmed(std::string_view text) {
 }
 }  // namespace
 
-const std::string& TConfig::defaultName() { return defaultParagraphFile(); }
 void TConfig::resetDefaultName() { defaultParagraphFile().clear(); }
 
 TConfig::TConfig(std::string_view name) : std::istream(nullptr) {

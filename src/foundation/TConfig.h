@@ -38,10 +38,7 @@ public:
     double readNumber();
 
     const TFilename& fileName() const { return fileName_; }
-    int keyCount() const { return keys_.count(); }
 
-    /// The process-wide default paragraph-file name (set by the first opened name holding ".ini").
-    static const std::string& defaultName();
     /// Forgets the default paragraph-file name (a fresh process state, for tests).
     static void resetDefaultName();
 

@@ -17,7 +17,7 @@
 ///
 /// The face searches stay behind this class's own functions, so that a
 /// spatial index can replace the linear scans here alone.
-class Model : public FaceList {
+class Model final : public FaceList {
 public:
     /// Builds the model from a model file: entities read, faces numbered and merged, sources placed, sorted.
     void load(std::istream& in);

@@ -26,7 +26,7 @@ struct DecayPoint {
 /// Class k of the response holds the energy arriving in k · width ≤ t < (k + 1) · width; the energy of a class is
 /// taken as spread evenly over it (over the part after time zero for the class holding time zero). Classes before
 /// time zero hold no sound that can have travelled from the source and are left out. The response is followed by an
-/// exponential tail estimated from its late part (see tailEnergy).
+/// exponential tail estimated from its late part (counted in total).
 class EnergyDecay {
 public:
     /// The response of classes 0 to energies.size() − 1 of width seconds, time zero at timeZero seconds.
@@ -47,7 +47,6 @@ public:
     /// none when the curve does not fall to lower dB within the response, or fewer than two points lie in range.
     std::optional<DecayFit> fit(double upper, double lower) const;
     /// The energy the tail adds after the response's last class (0 when the late part does not decay).
-    double tailEnergy() const { return tail_; }
 
 private:
     struct Segment {

@@ -13,9 +13,6 @@ public:
     /// A generator in the state srand(seed) leaves; seed 1 is rand()'s state before any srand.
     explicit constexpr RandomGenerator(unsigned seed = 1) : state_(seed) {}
 
-    /// Restarts the sequence as srand(seed) does.
-    constexpr void reseed(unsigned seed) { state_ = seed; }
-
     /// The next value, 0 to 32767.
     constexpr int next() {
         // The multiplier and increment of the classic rand(); the state wraps modulo 2^32
@@ -36,8 +33,8 @@ private:
 /// same sequence every time and is repeatable. With several threads each
 /// thread repeats its own sequence, but which pyramids a thread traces
 /// varies from run to run, so the randomised reflections do too. Code that
-/// needs a known sequence (tests, or a run manager wanting every run of a
-/// process alike) calls threadRandom().reseed(...) on the thread concerned.
+/// needs a known sequence (a test) assigns threadRandom() = RandomGenerator(seed)
+/// on the thread concerned.
 inline RandomGenerator& threadRandom() {
     // An inline function's thread_local is one object per thread for the whole program.
     thread_local RandomGenerator generator;

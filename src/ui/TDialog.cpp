@@ -76,11 +76,6 @@ std::string TDialog::keepItemText(int id) {
     return text;
 }
 
-std::string TDialog::storedText(int id) const {
-    const TString* text = itemTexts_.at(id);
-    return text ? text->str() : std::string();
-}
-
 void TModeless_dialog::close() {
     if (exists()) windowSystem().destroyWindow(window_);
     window_ = 0;

@@ -40,8 +40,6 @@ public:
     void setItemNumber(int id, double value);
     /// Reads a control's current text (at most 79 characters; "" without a window) and keeps it.
     std::string keepItemText(int id);
-    /// The kept text of a control id ("" when none).
-    std::string storedText(int id) const;
 
     WindowHandle window() const { return window_; }
     bool exists() const { return created_ != 0; }

@@ -18,7 +18,6 @@ public:
     PathNode(const X2DPoint& at, const Coord& point, std::int64_t face) : X2DPoint(at), point(point), face(face) {}
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<PathNode>(*this); }
-    const char* typeName() const override { return "PathNode"; }
 
     /// Whether the node is the source node.
     bool isSource() const { return face == sourceFace; }

@@ -31,12 +31,6 @@ void X2DArray::remove(std::size_t index) {
 
 bool X2DPolygon::accepts(const X2DEntity& entity) const { return dynamic_cast<const X2DPoint*>(&entity) != nullptr; }
 
-double X2DPolygon::pathLength() const {
-    double length = 0;
-    for (std::size_t i = 1; i < count(); ++i) length += point(i - 1).distanceTo(point(i));
-    return length;
-}
-
 bool X2DSegmentsArray::accepts(const X2DEntity& entity) const {
     return dynamic_cast<const X2DSegment*>(&entity) != nullptr;
 }

@@ -23,7 +23,6 @@ public:
     X2DArray& operator=(X2DArray&&) noexcept = default;
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DArray>(*this); }
-    const char* typeName() const override { return "X2DArray"; }
     /// Whether the array takes entities of that class (any, here).
     virtual bool accepts(const X2DEntity&) const { return true; }
 
@@ -59,7 +58,6 @@ private:
 class X2DPolygon : public X2DArray {
 public:
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DPolygon>(*this); }
-    const char* typeName() const override { return "X2DPolygon"; }
     /// Points only (any class derived from X2DPoint).
     bool accepts(const X2DEntity& entity) const override;
 
@@ -68,15 +66,12 @@ public:
     bool add(const X2DPoint& point) { return X2DArray::add(point.clone()); }
     /// The point at index (below count()).
     const X2DPoint& point(std::size_t index) const { return static_cast<const X2DPoint&>(at(index)); }
-    /// The length of the open polyline from the first point to the last.
-    double pathLength() const;
 };
 
 /// An array of segments.
 class X2DSegmentsArray : public X2DArray {
 public:
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DSegmentsArray>(*this); }
-    const char* typeName() const override { return "X2DSegmentsArray"; }
     /// Segments only.
     bool accepts(const X2DEntity& entity) const override;
 

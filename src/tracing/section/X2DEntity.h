@@ -11,8 +11,6 @@ public:
 
     /// A copy of the same class, owned by the caller.
     virtual std::unique_ptr<X2DEntity> clone() const = 0;
-    /// The class name.
-    virtual const char* typeName() const { return "X2DEntity"; }
 
 protected:
     X2DEntity() = default;
@@ -28,7 +26,6 @@ public:
     X2DVector(double x, double y) : x(x), y(y) {}
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DVector>(*this); }
-    const char* typeName() const override { return "X2DVector"; }
 
     /// The Euclidean length.
     double length() const;
@@ -58,7 +55,6 @@ public:
     explicit X2DPoint(const X2DVector& v) : X2DVector(v) {}
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DPoint>(*this); }
-    const char* typeName() const override { return "X2DPoint"; }
 
     /// The distance to another point.
     double distanceTo(const X2DPoint& other) const { return (*this - other).length(); }

@@ -11,7 +11,6 @@ public:
     X2DRectangle(double left, double bottom, double width, double height);
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DRectangle>(*this); }
-    const char* typeName() const override { return "X2DRectangle"; }
 
     /// The largest x of the window.
     double right() const { return x + width; }

@@ -9,7 +9,6 @@ public:
     X2DSegment(const X2DPoint& a, const X2DPoint& b) : a(a), b(b) {}
 
     std::unique_ptr<X2DEntity> clone() const override { return std::make_unique<X2DSegment>(*this); }
-    const char* typeName() const override { return "X2DSegment"; }
 
     /// The length.
     double length() const { return a.distanceTo(b); }
