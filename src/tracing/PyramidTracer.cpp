@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "model/MaterialLibrary.h"
 #include "model/Model.h"
@@ -19,6 +20,13 @@ double solidAngleShare(const PyramidSection& s) {
     const double denominator = 1 + dot(s.edge0, s.edge1) + dot(s.edge1, s.edge2) + dot(s.edge2, s.edge0);
     return 2 * std::atan2(numerator, denominator) / (4 * std::numbers::pi);
 }
+
+// The clones' places, one per queue position: a thread traces one pyramid at a time (a tracer per pyramid, never
+// two at once on a thread), so that the places are made once per thread and no leg allocates.
+std::array<std::optional<Pyramid>, PyramidTracer::queueSize>& cloneSlots() {
+    thread_local std::array<std::optional<Pyramid>, PyramidTracer::queueSize> slots;
+    return slots;
+}
 }  // namespace
 
 void PyramidTracer::trace(Pyramid& p) {
@@ -29,7 +37,6 @@ void PyramidTracer::trace(Pyramid& p) {
         while (step(*q)) {
         }
         log_.finished(*q);
-        clones_[readIndex_].reset();
         queue_[readIndex_] = nullptr;
         readIndex_ = (readIndex_ + 1) % queueSize;
         q = queue_[readIndex_];
@@ -89,11 +96,12 @@ float smallestTransmissionLoss(unsigned material) {
 
 // A clone reflects off the monopermeable face the pyramid passed, or goes on
 // through an obstructing face of low transmission loss; it starts from the
-// energy the pyramid had before the leg.
+// energy the pyramid had before the leg. It is made in the free place of the
+// queue, which it takes only when it is made whole.
 void PyramidTracer::makeClone(const Pyramid& q, Face* monopermeable, const BandEnergies& savedEnergy) {
     Face* face = nullptr;
     Coord point;
-    auto clone = std::make_unique<Pyramid>(q.clone());
+    Pyramid* const clone = &cloneSlots()[static_cast<std::size_t>(writeIndex_)].emplace(q.clone());
     if (monopermeable) {
         const Line& leg = clone->ray;
         const Plane& plane = monopermeable->plane;
@@ -127,8 +135,6 @@ void PyramidTracer::makeClone(const Pyramid& q, Face* monopermeable, const BandE
     clone->record(face->number, point);
     clone->reflect(face->plane);
     clone->startLegAtHitPoint();
-    if (queue_[writeIndex_]) return;
-    queue_[writeIndex_] = clone.get();
-    clones_[writeIndex_] = std::move(clone);
+    queue_[writeIndex_] = clone;
     writeIndex_ = (writeIndex_ + 1) % queueSize;
 }

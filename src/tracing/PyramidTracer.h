@@ -1,6 +1,5 @@
 #pragma once
 #include <array>
-#include <memory>
 
 #include "acoustics/Bands.h"
 #include "tracing/Pyramid.h"
@@ -24,6 +23,9 @@ public:
     /// Traces p (left in its final state, still the caller's) and then its clones, first in first out, into the log.
     void trace(Pyramid& p);
 
+    /// The most pyramids queued at once, the one being traced included.
+    static constexpr int queueSize = 16;
+
 private:
     /// One leg and what follows it; false when q has finished.
     bool step(Pyramid& q);
@@ -31,12 +33,10 @@ private:
     void makeClone(const Pyramid& q, Face* monopermeable, const BandEnergies& savedEnergy);
     void reflect(Pyramid& q, int faces);
 
-    static constexpr int queueSize = 16;
     const Model& model_;
     PyramidLog& log_;
     const ReceiverSpheres* spheres_;
     std::array<Pyramid*, queueSize> queue_{};
-    std::array<std::unique_ptr<Pyramid>, queueSize> clones_{};
     int writeIndex_ = 1;
     int readIndex_ = 0;
     std::array<double, 4> recentLegs_{1e12, 1e12, 1e12, 1e12};
