@@ -13,6 +13,10 @@ namespace {
 // distance it runs, both within the model's extent. Boxes are widened by
 // 2e-6 of the extent (over six times that) and a micrometre, and the search's
 // range by as much, so the rounded ray still enters every box the exact one meets.
+// Embree's coordinates are taken from the centre of the model's box, so that the
+// extent is the model's size, not its distance from the origin: a site plan in
+// national grid coordinates, millions of metres out, would otherwise widen every
+// box by metres and leave the index no faster than a scan.
 // The next float toward +∞ (−∞ for down) by its bits, as std::nextafter toward ±1e38 answers for the finite values
 // here, without its call: above() runs for every candidate of every search.
 float nextFloat(float f, bool up) {
@@ -28,8 +32,9 @@ void boundsOf(const RTCBoundsFunctionArguments* args) {
     const auto* scene = static_cast<const EmbreeIndex::SceneData*>(args->geometryUserPtr);
     const BoxTree::Box& box = scene->boxes[args->primID];
     const double pad = scene->pad;
-    *args->bounds_o = {below(box.lo.x, pad), below(box.lo.y, pad), below(box.lo.z, pad), 0,
-                       above(box.hi.x, pad), above(box.hi.y, pad), above(box.hi.z, pad), 0};
+    const Coord& o = scene->origin;
+    *args->bounds_o = {below(box.lo.x - o.x, pad), below(box.lo.y - o.y, pad), below(box.lo.z - o.z, pad), 0,
+                       above(box.hi.x - o.x, pad), above(box.hi.y - o.y, pad), above(box.hi.z - o.z, pad), 0};
 }
 
 // The context of one query: Embree hands it to every candidate.
@@ -92,10 +97,14 @@ void EmbreeIndex::build(const std::vector<BoxTree::Box>& boxes) {
     rtcSetDeviceMemoryMonitorFunction(device_, countBytes, &bytes_);
     boxes_ = boxes;
     count_ = static_cast<std::uint32_t>(boxes.size());
-    double extent = 0;
-    for (const BoxTree::Box& b : boxes)
-        for (double v : {b.lo.x, b.lo.y, b.lo.z, b.hi.x, b.hi.y, b.hi.z}) extent = std::max(extent, std::fabs(v));
-    sceneData_ = {boxes_.data(), 1e-6 + 2e-6 * extent};
+    Coord lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+    for (const BoxTree::Box& b : boxes) {
+        lo = Coord(std::min(lo.x, b.lo.x), std::min(lo.y, b.lo.y), std::min(lo.z, b.lo.z));
+        hi = Coord(std::max(hi.x, b.hi.x), std::max(hi.y, b.hi.y), std::max(hi.z, b.hi.z));
+    }
+    const Coord origin = boxes.empty() ? Coord() : Coord((lo + hi) * 0.5);
+    const double extent = boxes.empty() ? 0 : std::max({hi.x - origin.x, hi.y - origin.y, hi.z - origin.z});
+    sceneData_ = {boxes_.data(), 1e-6 + 2e-6 * extent, origin};
     scene_ = rtcNewScene(device_);
     rtcSetSceneFlags(scene_, RTC_SCENE_FLAG_ROBUST);
     rtcSetSceneBuildQuality(scene_, RTC_BUILD_QUALITY_HIGH);
@@ -115,9 +124,10 @@ void EmbreeIndex::query(const Line& ray, double tMax, Callback callback, void* v
     Query query{{}, callback, visitor, sceneData_.pad};
     rtcInitIntersectContext(&query.context);
     RTCRayHit hit{};
-    hit.ray.org_x = static_cast<float>(ray.origin.x);
-    hit.ray.org_y = static_cast<float>(ray.origin.y);
-    hit.ray.org_z = static_cast<float>(ray.origin.z);
+    const Coord& o = sceneData_.origin;
+    hit.ray.org_x = static_cast<float>(ray.origin.x - o.x);
+    hit.ray.org_y = static_cast<float>(ray.origin.y - o.y);
+    hit.ray.org_z = static_cast<float>(ray.origin.z - o.z);
     hit.ray.dir_x = static_cast<float>(ray.x);
     hit.ray.dir_y = static_cast<float>(ray.y);
     hit.ray.dir_z = static_cast<float>(ray.z);
@@ -133,8 +143,9 @@ void EmbreeIndex::pointQuery(const Coord& centre, double radius, Callback callba
     if (!scene_ || count_ == 0) return;
     // The centre rounded to floats strays from the exact one by far less than the boxes' widening: a radius as much
     // larger finds every box the exact centre has within radius.
-    RTCPointQuery query{static_cast<float>(centre.x), static_cast<float>(centre.y), static_cast<float>(centre.z), 0,
-                        above(radius, sceneData_.pad)};
+    const Coord& o = sceneData_.origin;
+    RTCPointQuery query{static_cast<float>(centre.x - o.x), static_cast<float>(centre.y - o.y),
+                        static_cast<float>(centre.z - o.z), 0, above(radius, sceneData_.pad)};
     RTCPointQueryContext context;
     rtcInitPointQueryContext(&context);
     PointVisit visit{callback, visitor};

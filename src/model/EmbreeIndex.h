@@ -53,10 +53,12 @@ public:
         pointQuery(centre, radius, call, const_cast<void*>(static_cast<const void*>(&visit)));
     }
 
-    /// What Embree's bounds function reads: the boxes and how much they are widened.
+    /// What Embree's bounds function reads: the boxes, how much they are widened, and the point Embree's
+    /// coordinates are taken from.
     struct SceneData {
         const BoxTree::Box* boxes = nullptr;
         double pad = 0;
+        Coord origin;
     };
 
 private:

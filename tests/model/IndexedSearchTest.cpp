@@ -15,20 +15,26 @@
 namespace {
 constexpr double roomX = 10, roomY = 8, roomZ = 4;
 
-// Turns a point about the room's centre so that no face is aligned with the axes.
-Coord turned(const Coord& p, double turn) {
-    if (turn == 0) return p;
+// Where the room stands: turned about its centre so that no face is aligned with the axes, and moved away from
+// the origin (as a site plan in national grid coordinates is, where a float's step is half a metre).
+struct Placement {
+    double turn;
+    Vector offset;
+};
+
+Coord turned(const Coord& p, const Placement& place) {
     const Coord c(roomX / 2, roomY / 2, roomZ / 2);
-    return Coord(rotate(rotate(p - c, Z_AXIS, turn), X_AXIS, turn / 3) + c);
+    const Vector turnedAboutCentre = rotate(rotate(p - c, Z_AXIS, place.turn), X_AXIS, place.turn / 3) + c;
+    return Coord((place.turn == 0 ? Vector(p) : turnedAboutCentre) + place.offset);
 }
 
 struct ModelText {
     std::ostringstream out;
-    double turn;
+    Placement place;
     void face(int flags, std::initializer_list<Coord> corners, const char* kind = " Face ", int material = 1) {
         out << kind << flags << ' ' << material << ' ' << corners.size();
         for (const Coord& c : corners) {
-            const Coord p = turned(c, turn);
+            const Coord p = turned(c, place);
             out << ' ' << p.x << ' ' << p.y << ' ' << p.z;
         }
         out << '\n';
@@ -45,8 +51,8 @@ struct ModelText {
 // A 10 x 8 x 4 m room: a floor of 1 m tiles (one of them doubled), a plain ceiling of 2 m tiles, a back
 // wall of 1 m tiles, a front wall with a hole and a door, two plain side walls, a monopermeable cabinet
 // and random obstructing and plain triangles inside.
-std::string roomText(double turn) {
-    ModelText m{std::ostringstream{}, turn};
+std::string roomText(const Placement& place) {
+    ModelText m{std::ostringstream{}, place};
     m.out.precision(17);
     m.out << "EntityList\n";
     m.tiles(0, 1, 1);
@@ -127,7 +133,7 @@ ObstructionAnswer obstructionAnswer(const Model& model, const Query& q, bool toO
 
 // Rays and segments: between random points, and from random points toward tile corners and edge
 // midpoints (where up to four tiles are met at one distance) and toward points on the cabinet.
-std::vector<Query> queries(const Model& model, double turn) {
+std::vector<Query> queries(const Model& model, const Placement& place) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> x(0.2, 9.8), y(0.2, 7.8), z(0.2, 3.8), unit(0, 1);
     std::uniform_int_distribution<int> column(0, 10), row(0, 8), entry(0, static_cast<int>(model.count()) - 1);
@@ -136,10 +142,10 @@ std::vector<Query> queries(const Model& model, double turn) {
         if (model.faceAt(i)->flags & FaceFlag::monopermeable) cabinet.push_back(model.faceAt(i));
     std::vector<Query> result;
     for (int k = 0; k < 6000; ++k) {
-        const Coord from = turned(Coord(x(random), y(random), z(random)), turn);
-        Coord to = turned(Coord(x(random), y(random), z(random)), turn);
-        if (k % 3 == 1) to = turned(Coord(column(random) + (k % 2 ? 0.5 : 0.0), row(random), k % 4 ? 0.0 : roomZ), turn);
-        if (k % 5 == 2) to = turned(Coord(6.8 + 0.4 * unit(random), k % 2 ? 4.8 : 5.2, 1.3 + 0.4 * unit(random)), turn);
+        const Coord from = turned(Coord(x(random), y(random), z(random)), place);
+        Coord to = turned(Coord(x(random), y(random), z(random)), place);
+        if (k % 3 == 1) to = turned(Coord(column(random) + (k % 2 ? 0.5 : 0.0), row(random), k % 4 ? 0.0 : roomZ), place);
+        if (k % 5 == 2) to = turned(Coord(6.8 + 0.4 * unit(random), k % 2 ? 4.8 : 5.2, 1.3 + 0.4 * unit(random)), place);
         const Face* start = k % 7 == 3 ? model.faceAt(static_cast<std::uint32_t>(entry(random))) : nullptr;
         if (start) to = start->centroid;  // a segment that starts on a face, excluded or not
         result.push_back({from, to, k % 11 == 0 ? 3.0 : 1e12, k % 2 == 0, k % 4 == 3 ? start : nullptr,
@@ -161,14 +167,14 @@ BandEnergies through(const ObstructionAnswer& a) {
 class IndexedSearchTest : public TracingFixture {};
 
 TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
-    for (double turn : {0.0, 0.3}) {
+    for (const Placement& place : {Placement{0, {}}, Placement{0.3, {}}, Placement{0.3, {5e5, 5.4e6, 120}}}) {
         Model model;
-        std::istringstream in(roomText(turn));
+        std::istringstream in(roomText(place));
         model.load(in);
         ASSERT_EQ(model.count(), 190u);
         model.buildIndex();  // also in a build for the linear scan
         ASSERT_GT(model.indexBytes(), 0u);
-        const std::vector<Query> all = queries(model, turn);
+        const std::vector<Query> all = queries(model, place);
         std::vector<HitAnswer> hits;
         std::vector<ObstructionAnswer> obstructions, toOpaque;
         std::vector<std::vector<std::uint32_t>> near;
@@ -188,10 +194,10 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
         int ties = 0, passed = 0, blocked = 0, shortened = 0, cut = 0;
         for (std::size_t k = 0; k < all.size(); ++k) {
             const HitAnswer scan = hitAnswer(model, all[k]);
-            ASSERT_EQ(hits[k], scan) << "ray " << k << " of the room turned by " << turn;
+            ASSERT_EQ(hits[k], scan) << "ray " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             const ObstructionAnswer scanned = obstructionAnswer(model, all[k]);
-            ASSERT_EQ(obstructions[k], scanned) << "segment " << k << " of the room turned by " << turn;
-            ASSERT_EQ(near[k], nearAnswer(k)) << "faces near point " << k << " of the room turned by " << turn;
+            ASSERT_EQ(obstructions[k], scanned) << "segment " << k << " of the room placed " << place.turn << ", " << place.offset.x;
+            ASSERT_EQ(near[k], nearAnswer(k)) << "faces near point " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             cut += !near[k].empty();
             ties += scan.n > 1;
             passed += scan.passed;
@@ -211,7 +217,7 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
 // 0.9 µm apart, joins the hit; each nearer, smaller square then stands for the one before it (coplanar
 // within the window), so Y stays the second face met although it lies 0.27 mm beyond the nearest square.
 TEST_F(IndexedSearchTest, AChainOfTiesLongerThanTheReachIsFollowedToItsEnd) {
-    ModelText m{std::ostringstream{}, 0};
+    ModelText m{std::ostringstream{}, {0, {}}};
     m.out.precision(17);
     m.out << "EntityList\n";
     auto square = [&](double x, double h) { m.face(1, {{x, -h, -h}, {x, h, -h}, {x, h, h}, {x, -h, h}}); };
