@@ -88,6 +88,79 @@ private:
     std::istream& in_;
     std::uint32_t lines_ = 0;
 };
+
+// How a band's block ended: read, the last one (the file or its numbers ended
+// early: the blocks end there quietly, with what was read), or refused (the
+// file is not used).
+enum class BlockEnd { read, last, refused };
+
+// One band's block: its number, its power and its directivity table.
+BlockEnd readBandBlock(SpkReader& reader, SpeakerInfo& speaker, const std::string& source) {
+    // An unreadable value of an earlier block left the stream failed.
+    if (reader.failed()) return BlockEnd::last;
+    const std::uint32_t before = reader.lines();
+    reader.skipPast(',');
+    double bandNumber = 0;
+    const bool read = reader.number(bandNumber);
+    if (!read && reader.atEnd()) return BlockEnd::last;
+    // The band number follows a comma on the block's first line. Found on
+    // a later line, or not found, it would give other numbers for the
+    // band's or a source that radiates nothing: the file is not used.
+    if (!read || reader.lines() > before + 1) {
+        reportError("Can't read the band number in line %u of %s", static_cast<unsigned>(before + 2), source.c_str());
+        reportWarning("Using omnidirectional source at 110 dB");
+        return BlockEnd::refused;
+    }
+    // 64 bits, so that the number in the message cannot overflow.
+    const long long band = truncated32(bandNumber - 1);
+    reader.skipLines(1);
+    if (band < 0 || band >= bandCount) {
+        showError("Frequency band %lld out of range (max %d)", band + 1, bandCount);
+        return BlockEnd::refused;
+    }
+    const int b = static_cast<int>(band);
+    if (speaker.firstBand < 0) speaker.firstBand = b;
+    speaker.lastBand = b;
+
+    reader.skipLines(1);
+    reader.skipPast(',');
+    reader.skipPast(',');
+    double level = 0;
+    if (reader.number(level)) {
+        const double power = std::pow(10.0, level / 10);
+        // Every energy the source radiates is a product with this power: an
+        // infinite one would spoil all of them, so the band keeps its power.
+        if (std::isfinite(power)) speaker.bandPower[b] = power;
+    }
+    reader.skipLines(4);
+
+    for (auto& row : speaker.directivity) {
+        reader.skipPast(',');
+        for (auto& column : row) {
+            reader.skipPast(',');
+            double value = 0;
+            if (reader.number(value)) column[b] = truncated32(value * 1000);
+        }
+    }
+    return BlockEnd::read;
+}
+
+// The cabinet's faces, after a line "EntityList" anywhere past the blocks.
+void readCabinet(SpkReader& reader, std::istream& in, EntityList& geometry) {
+    std::string line;
+    while (in.good()) {
+        reader.line(line);
+        if (strcasecmp(line.c_str(), "EntityList") != 0) continue;
+        // The list reader quotes its record counter in messages: while it
+        // reads the cabinet the counter follows this file, and afterwards
+        // it goes back to whatever file was being read before.
+        const std::uint32_t outerLine = EntityList::lineNumber;
+        EntityList::lineNumber = reader.lines();
+        geometry.read(in);
+        EntityList::lineNumber = outerLine;
+        return;
+    }
+}
 }  // namespace
 
 bool SpeakerInfo::load(std::string_view fileName) {
@@ -143,74 +216,15 @@ bool SpeakerInfo::read(std::istream& in, std::string_view nameForMessages) {
     lastBand = -1;
 
     for (int block = 0; block < bands; ++block) {
-        // An unreadable value of an earlier block left the stream failed:
-        // the blocks end there quietly, with what was read.
-        if (reader.failed()) break;
-        const std::uint32_t before = reader.lines();
-        reader.skipPast(',');
-        double bandNumber = 0;
-        const bool read = reader.number(bandNumber);
-        // A file that ends early ends the blocks quietly.
-        if (!read && reader.atEnd()) break;
-        // The band number follows a comma on the block's first line. Found on
-        // a later line, or not found, it would give other numbers for the
-        // band's or a source that radiates nothing: the file is not used.
-        if (!read || reader.lines() > before + 1) {
-            reportError("Can't read the band number in line %u of %s", static_cast<unsigned>(before + 2),
-                        source.c_str());
-            reportWarning("Using omnidirectional source at 110 dB");
+        const BlockEnd end = readBandBlock(reader, *this, source);
+        if (end == BlockEnd::refused) {
             loaded = false;
             return false;
         }
-        // 64 bits, so that the number in the message cannot overflow.
-        const long long band = truncated32(bandNumber - 1);
-        reader.skipLines(1);
-        if (band < 0 || band >= bandCount) {
-            showError("Frequency band %lld out of range (max %d)", band + 1, bandCount);
-            loaded = false;
-            return false;
-        }
-        const int b = static_cast<int>(band);
-        if (firstBand < 0) firstBand = b;
-        lastBand = b;
-
-        reader.skipLines(1);
-        reader.skipPast(',');
-        reader.skipPast(',');
-        double level = 0;
-        if (reader.number(level)) {
-            const double power = std::pow(10.0, level / 10);
-            // Every energy the source radiates is a product with this power: an
-            // infinite one would spoil all of them, so the band keeps its power.
-            if (std::isfinite(power)) bandPower[b] = power;
-        }
-        reader.skipLines(4);
-
-        for (auto& row : directivity) {
-            reader.skipPast(',');
-            for (auto& column : row) {
-                reader.skipPast(',');
-                double value = 0;
-                if (reader.number(value)) column[b] = truncated32(value * 1000);
-            }
-        }
+        if (end == BlockEnd::last) break;
     }
     loaded = true;
-
-    std::string line;
-    while (in.good()) {
-        reader.line(line);
-        if (strcasecmp(line.c_str(), "EntityList") == 0) {
-            // The list reader quotes its record counter in messages: while it
-            // reads the cabinet the counter follows this file, and afterwards
-            // it goes back to whatever file was being read before.
-            const std::uint32_t outerLine = EntityList::lineNumber;
-            EntityList::lineNumber = reader.lines();
-            geometry.read(in);
-            EntityList::lineNumber = outerLine;
-            break;
-        }
-    }
+    readCabinet(reader, in, geometry);
     return loaded;
 }
 

@@ -199,6 +199,48 @@ JobLine parseJobLine(std::string_view line, std::string_view folderPrefix) {
     return result;
 }
 
+namespace {
+// Reads the [Microphone_k] sections from the first on: the first file of a sum makes a receiver of each, a later
+// one adds each to the receiver of its number. Answers how many sections were read, or -1 when the user cancelled.
+int addSections(TConfig& file, WaitBox& box, bool first, const std::array<double, bandCount>& gains, double delay) {
+    MicrophoneList& list = microphones();
+    int k = 1;
+    for (;;) {
+        box.showPosition(file);
+        if (!box.pump()) return -1;
+        if (first) {
+            auto microphone = std::make_unique<Microphone>();
+            // A section that cannot be read still gives its receiver a place in the sum.
+            readFirst(*microphone, file, gains, k, delay);
+            list.add(std::move(microphone), k);
+        } else {
+            Microphone* microphone = list.at(k);
+            if (!microphone) break;
+            readAdd(*microphone, file, gains, k, delay);
+        }
+        const bool more = nextSection(file);
+        ++k;
+        if (!more) break;
+    }
+    return k - 1;
+}
+
+// Writes the sum of the files, after the last one, with the statistics of that file.
+void writeJobSum(TConfig& file, int sections) {
+    int pyramids = 8;
+    double meanFreePath = 1.0;
+    readStatistics(file, pyramids, meanFreePath);
+    // The files hold lateral ratios; the sum of the sections becomes their mean.
+    MicrophoneList& list = microphones();
+    for (int slot = 1; slot <= sections; ++slot)
+        if (Microphone* microphone = list.at(slot))
+            for (int i = bandCount; i < 4 * bandCount; ++i) microphone->lateral[i] /= static_cast<float>(sections);
+    const std::string output = resultsFileName(65535);
+    parameters.modelFile.assign(output);
+    writeSum(output, pyramids, std::isfinite(meanFreePath) ? meanFreePath : 0.0);
+}
+}  // namespace
+
 void addResultsFile(TConfig& file, unsigned flags, const std::array<double, bandCount>& gains, double delay) {
     MicrophoneList& list = microphones();
     // Until a file has contributed microphones, the next one starts the sum.
@@ -221,49 +263,18 @@ void addResultsFile(TConfig& file, unsigned flags, const std::array<double, band
     }
 
     WaitBox box(name, size);
-    int k = 1;
+    int sections = 0;
     if (file.findParagraph("Microphone_1")) {
-        for (;;) {
-            box.showPosition(file);
-            if (!box.pump()) return;
-            if (first) {
-                auto microphone = std::make_unique<Microphone>();
-                // A section that cannot be read still gives its receiver a place in the sum.
-                readFirst(*microphone, file, gains, k, delay);
-                list.add(std::move(microphone), k);
-            } else {
-                Microphone* microphone = list.at(k);
-                if (!microphone) break;
-                readAdd(*microphone, file, gains, k, delay);
-            }
-            const bool more = nextSection(file);
-            ++k;
-            if (!more) break;
-        }
-        // Not even a first receiver to add to: nothing of this file counts.
-        if (k == 1) return;
+        sections = addSections(file, box, first, gains, delay);
+        // Cancelled, or not even a first receiver to add to: nothing of this file counts.
+        if (sections <= 0) return;
     }
 
     box.showText("Writing results...");
     if (!box.pump()) return;
     if ((flags & lastResultsFile) == 0) return;
-
-    int pyramids = 8;
-    double meanFreePath = 1.0;
-    readStatistics(file, pyramids, meanFreePath);
-
     // A single file (first and last at once) is no sum: nothing is written.
-    if (flags == lastResultsFile) {
-        // The files hold lateral ratios; the sum of k - 1 of them becomes their mean.
-        const float sections = static_cast<float>(k - 1);
-        for (int slot = 1; slot <= k - 1; ++slot)
-            if (Microphone* microphone = list.at(slot))
-                for (int i = bandCount; i < 4 * bandCount; ++i) microphone->lateral[i] /= sections;
-
-        const std::string output = resultsFileName(65535);
-        parameters.modelFile.assign(output);
-        writeSum(output, pyramids, std::isfinite(meanFreePath) ? meanFreePath : 0.0);
-    }
+    if (flags == lastResultsFile) writeJobSum(file, sections);
     box.close();
 }
 
