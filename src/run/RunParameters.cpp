@@ -123,6 +123,8 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
 
 void RunParameters::setTemperature(double celsius) {
     Temperature = celsius;
+    // The speed of sound in air as an ideal gas, c = sqrt(γ R T / M) with γ = 1.4,
+    // R = 8.314 J/(mol K) and M = 0.02896 kg/mol: 20.05 sqrt(T) m/s, T in kelvin.
     // Below absolute zero the formula has no meaning; one kelvin is taken as
     // the floor so that the speed stays positive and no arrival time becomes
     // infinite or not-a-number.
@@ -134,6 +136,12 @@ void RunParameters::setTemperature(double celsius) {
 // initial 0, which would divide by zero; it is raised to 5 % like any other
 // low value, and shown as such, so the status box and the results file
 // tell the value the run computed with.
+//
+// Over d metres the energy falls by the factor 10^(-1.7e-9 f² d / h), h the
+// relative humidity in per cent (1.7e-8 f² / h dB/m): an empirical law that
+// grows with the square of the frequency, as classical absorption does, and
+// falls as the air gets wetter; simpler than ISO 9613-1, which adds the
+// molecular relaxation of oxygen and nitrogen. Stored as the exponent per metre.
 void RunParameters::computeAirAbsorption() {
     Humidity = atLeast5(Humidity);
     for (int k = 0; k < bandCount; ++k)
