@@ -11,6 +11,7 @@
 /// extraction goes through the locale's facets character by character and was
 /// most of the time of loading a large model.
 std::istream& readNumber(std::istream& in, double& value);
-/// Reads an unsigned integer exactly as `in >> value` does in the classic locale, faster (the faces' flags, materials and vertex counts).
+/// Reads an unsigned integer exactly as `in >> value` does in the classic locale, faster (the faces' flags,
+/// materials and vertex counts); one overload for each width the model files use.
 std::istream& readNumber(std::istream& in, std::uint16_t& value);
 std::istream& readNumber(std::istream& in, std::uint32_t& value);

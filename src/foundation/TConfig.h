@@ -37,6 +37,7 @@ public:
     /// The number after the next "="; the rest of its line is consumed. Fatal when there is no "=".
     double readNumber();
 
+    /// The name the file was opened by (the default paragraph file's when none was given), or the name given with a text.
     const TFilename& fileName() const { return fileName_; }
 
     /// Forgets the default paragraph-file name (a fresh process state, for tests).

@@ -40,6 +40,7 @@ public:
     const std::string& str() const { return text_; }
     const char* c_str() const { return text_.c_str(); }
     std::uint32_t length() const { return static_cast<std::uint32_t>(text_.size()); }
+    /// The characters the string has room for: its initial capacity, grown to the longest text it held.
     std::uint32_t capacity() const { return capacity_; }
     bool empty() const { return text_.empty(); }
 

@@ -25,6 +25,7 @@ public:
     /// The entry at index (no bounds check: callers iterate below count()).
     Entity* at(std::uint32_t index) const { return items_[index]; }
     std::uint32_t count() const { return static_cast<std::uint32_t>(items_.size()); }
+    /// The entries there is room for: 32 at the first add, doubled whenever full.
     std::uint32_t capacity() const { return capacity_; }
 
 protected:

@@ -23,6 +23,7 @@ public:
     /// An empty plot; the labels name the quantity and unit of each axis, e.g. "time (ms)".
     SvgPlot(std::string title, std::string xLabel, std::string yLabel);
 
+    /// Adds a series, drawn over those added before it and listed after them in the legend.
     void add(Series series) { series_.push_back(std::move(series)); }
     /// Fixes the y range (points outside it are clipped); otherwise it spans the points.
     void setYRange(double low, double high);
