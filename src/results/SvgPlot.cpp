@@ -128,14 +128,15 @@ std::string SvgPlot::seriesPath(const Series& series, const Range& x, const Rang
             pen = false;
             continue;
         }
-        const std::string at = number(px(vx)) + ' ' + number(py(vy));
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) of a literal + a string made in place.
+        const std::string x = number(px(vx)), at = number(py(vy));
         if (series.style == Style::stems)
-            d += "M" + number(px(vx)) + ' ' + number(py(y.low)) + "V" + number(py(vy));
+            d.append("M").append(x).append(" ").append(number(py(y.low))).append("V").append(at);
         else if (series.style == Style::markers)
-            d += "M" + number(px(vx) - 5) + ' ' + number(py(vy)) + "h10M" + number(px(vx)) + ' ' +
-                 number(py(vy) - 5) + "v10";
+            d.append("M").append(number(px(vx) - 5)).append(" ").append(at).append("h10M").append(x).append(" ")
+                .append(number(py(vy) - 5)).append("v10");
         else
-            d += (pen ? "L" : "M") + at;
+            d.append(pen ? "L" : "M").append(x).append(" ").append(at);
         pen = true;
     }
     const bool markers = series.style == Style::markers;
