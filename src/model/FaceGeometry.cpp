@@ -4,7 +4,6 @@
 
 #include "model/EntityList.h"
 #include "model/Face.h"
-#include "model/Opening.h"
 #include "model/Wall.h"
 #include "run/RunParameters.h"
 #include "ui/Messages.h"
@@ -221,21 +220,6 @@ bool Face::findSharedEdge(const Face& other, int& i, int& j) const {
     return false;
 }
 
-Face* Wall::faceAt(const Coord& p) const {
-    for (Entity* child = first; child; child = child->next) {
-        if (child == face) continue;
-        const Face* opening = static_cast<const Face*>(child);
-        if (!opening->isValid() || !opening->inBox(p)) continue;
-        const bool inside = opening->isBoxRectangle ||
-                            (opening->isConvex ? opening->containsByArea(p) : opening->containsByCrossing(p));
-        if (!inside) continue;
-        if (face->flags & FaceFlag::reversed) return face;
-        if (face->isTransparent()) return nullptr;
-        return static_cast<Face*>(child);
-    }
-    return face;
-}
-
 Face* hitBy(const Line& ray, Entity& entity, Coord& point, double& t, double tMax) {
     Wall* wall = entity.typeCode() == EntityType::wall ? static_cast<Wall*>(&entity) : nullptr;
     Face* face = wall ? wall->face : static_cast<Face*>(&entity);
@@ -264,14 +248,4 @@ void Face::exportDxf(std::ostream& out) const {
         const Coord& p = vertices[i];
         out << 10 + i << '\n' << p.x << '\n' << 20 + i << '\n' << p.y << '\n' << 30 + i << '\n' << p.z << '\n';
     }
-}
-
-void Hole::exportDxf(std::ostream& out) const {
-    out << "0\nPOLYLINE\n8\n1\n66\n1\n10\n0.0\n20\n0.0\n30\n0.0\n70\n8\n";
-    const std::size_t n = vertices.size();
-    for (std::size_t i = 0; i <= n; ++i) {
-        const Coord& p = vertices[i % n];
-        out << "0\nVERTEX\n8\n1\n" << "10\n" << p.x << "\n20\n" << p.y << "\n30\n" << p.z << "\n70\n32\n";
-    }
-    out << "0\nSEQEND\n";
 }

@@ -22,3 +22,18 @@ void Wall::read(std::istream& in) {
         if (child->typeCode() == EntityType::door || child->typeCode() == EntityType::hole)
             static_cast<Face*>(child)->setOwner(this);
 }
+
+Face* Wall::faceAt(const Coord& p) const {
+    for (Entity* child = first; child; child = child->next) {
+        if (child == face) continue;
+        const Face* opening = static_cast<const Face*>(child);
+        if (!opening->isValid() || !opening->inBox(p)) continue;
+        const bool inside = opening->isBoxRectangle ||
+                            (opening->isConvex ? opening->containsByArea(p) : opening->containsByCrossing(p));
+        if (!inside) continue;
+        if (face->flags & FaceFlag::reversed) return face;
+        if (face->isTransparent()) return nullptr;
+        return static_cast<Face*>(child);
+    }
+    return face;
+}
