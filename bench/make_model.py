@@ -66,13 +66,19 @@ def number(v):
 
 
 class Writer:
+    # Added to every point written: a model placed as a site plan in national grid coordinates is.
+    offset = (0, 0, 0)
+
     def __init__(self):
         self.lines = ["EntityList"]
         self.faces = 0
         self.receivers = 0
 
+    def point(self, p):
+        return " ".join(number(c + o) for c, o in zip(p, self.offset))
+
     def face(self, material, points, flags=1):
-        coords = "  ".join(" ".join(number(c) for c in p) for p in points)
+        coords = "  ".join(self.point(p) for p in points)
         self.lines.append(" Face %d %d %d  %s" % (flags, material, len(points), coords))
         self.faces += 1
 
@@ -80,19 +86,17 @@ class Writer:
         """A wall tile with an opening in its middle half: a hole, or a door (opening "Door")."""
         centre = [sum(p[k] for p in points) / len(points) for k in range(3)]
         inner = [tuple(centre[k] + 0.5 * (p[k] - centre[k]) for k in range(3)) for p in points]
-        coords = lambda ps: "  ".join(" ".join(number(c) for c in p) for p in ps)
+        coords = lambda ps: "  ".join(self.point(p) for p in ps)
         kind = "Hole 4 4" if opening == "Hole" else "Door 1 4"
         self.lines += [" Wall", "  Face 1 %d %d  %s" % (material, len(points), coords(points)),
                        "  %s %d  %s" % (kind, len(inner), coords(inner)), " End"]
         self.faces += 1
 
     def source(self, position, aim):
-        self.lines.append(" Source %s  %s 0 %s" % (" ".join(number(c) for c in position),
-                                                     " ".join(number(c) for c in aim), SPEAKER))
+        self.lines.append(" Source %s  %s 0 %s" % (self.point(position), self.point(aim), SPEAKER))
 
     def receiver(self, position, aim):
-        self.lines.append(" Receiver %s  %s" % (" ".join(number(c) for c in position),
-                                                  " ".join(number(c) for c in aim)))
+        self.lines.append(" Receiver %s  %s" % (self.point(position), self.point(aim)))
         self.receivers += 1
 
     def text(self):
@@ -365,8 +369,11 @@ def main():
     parser.add_argument("--receivers", type=int, default=10)
     parser.add_argument("--openings", action="store_true",
                         help="room: every fifth wall tile a wall with a hole or a door in its middle")
+    parser.add_argument("--offset", type=float, nargs=3, default=(0, 0, 0), metavar=("X", "Y", "Z"),
+                        help="moves the whole model by this many metres (a site plan in grid coordinates)")
     parser.add_argument("-o", "--output", required=True, help="the model file to write (.ray added)")
     args = parser.parse_args()
+    Writer.offset = tuple(args.offset)
     if args.faces < 6:
         sys.exit("a room has at least 6 faces")
     model = make_room(args.faces, args.receivers, args.openings) if args.kind == "room" else make_hall(args.receivers)

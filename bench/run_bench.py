@@ -31,6 +31,10 @@ CASES = []
 for faces in (100, 1000, 10000):
     CASES.append(("faces", "room_f%d_r10" % faces, ["room", "--faces", str(faces), "--receivers", "10"],
                   ["/L%d" % ROOM_LEVEL, "/T%g" % ROOM_TIME, "/O1", "/N0", "/D0"]))
+# The same room as a site plan in national grid coordinates: the index must not slow down far from the origin.
+CASES.append(("placement", "room_f1000_r10_grid",
+              ["room", "--faces", "1000", "--receivers", "10", "--offset", "500000", "5400000", "100"],
+              ["/L%d" % ROOM_LEVEL, "/T%g" % ROOM_TIME, "/O1", "/N0", "/D0"]))
 for receivers in (1, 10, 100, 1000):
     CASES.append(("receivers", "room_f1000_r%d" % receivers,
                   ["room", "--faces", "1000", "--receivers", str(receivers)],
