@@ -132,7 +132,7 @@ BlockEnd readBandBlock(SpkReader& reader, SpeakerInfo& speaker, const std::strin
         // infinite one would spoil all of them, so the band keeps its power.
         if (std::isfinite(power)) speaker.bandPower[b] = power;
     }
-    reader.skipLines(4);
+    reader.skipLines(4);  // the rest of the power's line and the three lines heading the table
 
     for (auto& row : speaker.directivity) {
         reader.skipPast(',');
