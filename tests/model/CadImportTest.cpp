@@ -274,7 +274,7 @@ TEST_F(CadImportTest, TheRoomFacesItsInsideAndAColumnInItFacesTheRoom) {
 
 // Seeded property test: a floor of random size cut into a grid of triangles, with a square hole in it, merges into
 // two to four simple faces (a floor with a hole needs two) that cover it exactly. A disc of 100 triangles merges
-// into faces of at most 64 corners, more than its outline has.
+// into faces of at most 64 corners, more than its outline has; a ring of squares, into faces of one loop each.
 TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
     std::mt19937 random(19);
     for (int round = 0; round < 20; ++round) {
@@ -297,6 +297,15 @@ TEST_F(CadImportTest, MergedFloorsAreSimpleAndCoverTheFloorExactly) {
     for (int i = 0; i < 100; ++i) disc.vertices.emplace_back(std::cos(i * M_PI / 50), std::sin(i * M_PI / 50), 0);
     for (std::uint32_t i = 0; i < 100; ++i) disc.polygons.push_back({{0, 1 + i, 1 + (i + 1) % 100}, 0});
     EXPECT_TRUE(mergesExactly(disc, 50 * std::sin(M_PI / 50), 2, 100));
+    // A ring of unit squares around a square hole, grown from its top middle square: the bottom middle one comes
+    // last and closes the ring along two edges at once, with no corner met twice; the outline would be two loops.
+    CadMesh ring;
+    for (int j = 0; j <= 3; ++j)
+        for (int i = 0; i <= 3; ++i) ring.vertices.emplace_back(i, j, 0);
+    const auto corner = [](int i, int j) { return static_cast<std::uint32_t>(j * 4 + i); };
+    for (const auto& [i, j] : {std::pair{1, 2}, {0, 2}, {2, 2}, {0, 1}, {2, 1}, {0, 0}, {2, 0}, {1, 0}})
+        ring.polygons.push_back({{corner(i, j), corner(i + 1, j), corner(i + 1, j + 1), corner(i, j + 1)}, 0});
+    EXPECT_TRUE(mergesExactly(ring, 8, 2, 4));
 }
 
 TEST_F(CadImportTest, OnlyTrianglesOfOneMaterialAreMerged) {
