@@ -2,7 +2,7 @@
 """Mutation harness: applies each mutant of mutants.txt to a copy of the sources,
 rebuilds the test binary, runs the whole suite and reports which mutants survive.
 
-    tests/mutation/run.py                 # every mutant (about 25 minutes on 2 cores)
+    tests/mutation/run.py                 # every mutant (about two and a half hours on 2 cores)
     tests/mutation/run.py --only tracing  # the mutants whose file path contains "tracing"
     tests/mutation/run.py --only src/ui,src/run
     tests/mutation/run.py --records       # the tests' record of the last run, finished or cut short
@@ -16,8 +16,10 @@ Each test's record follows: how many mutants it fails on, and how many only it
 fails on (a mutant that crashes or hangs the suite names no test). A test no
 mutant fails is listed: it guards against none of the faults listed here, so
 either a mutant is missing or the test is. Each mutant's outcome and failing
-tests are also written, as they come, to build-mutation/outcomes.jsonl: a run
-cut short leaves the record of the mutants it did.
+tests are also written, as they come, to build-mutation/outcomes.jsonl, which
+keeps the latest outcome of every mutant of mutants.txt across runs: a run of a
+part (--only, --mutants) or a run cut short updates the mutants it did, and the
+record printed covers every mutant run so far.
 """
 import argparse
 import collections
@@ -96,6 +98,16 @@ def print_records(tests, records):
         print(f"{kills[test]:4} {alone[test]:4}  {test}")
 
 
+def earlier_outcomes(path, listed):
+    """The outcomes of earlier runs, of the mutants still listed (by file and what they break)."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            records = [json.loads(line) for line in f]
+    except (OSError, ValueError):
+        return {}
+    return {(r["file"], r["what"]): r for r in records if (r["file"], r["what"]) in listed}
+
+
 def copy_tree(tree):
     for name in ("src", "tests", "examples", "bench"):
         target = os.path.join(tree, name)
@@ -116,15 +128,18 @@ def main():
     args = parser.parse_args()
     report, outcomes_path = os.path.join(args.work, "report.json"), os.path.join(args.work, "outcomes.jsonl")
     tests_path = os.path.join(args.work, "tests.json")
+    listed = {(m["file"], m["what"]) for m in read_mutants(os.path.join(HERE, "mutants.txt"))}
     if args.records:
         with open(tests_path, encoding="utf-8") as f:
             tests = json.load(f)
-        with open(outcomes_path, encoding="utf-8") as f:
-            print_records(tests, [json.loads(line) for line in f])
+        print_records(tests, list(earlier_outcomes(outcomes_path, listed).values()))
         return 0
 
     wanted = args.only.split(",")
     mutants = [m for m in read_mutants(args.mutants) if any(w in m["file"] for w in wanted)]
+    earlier = earlier_outcomes(outcomes_path, listed)
+    for m in mutants:
+        earlier.pop((m["file"], m["what"]), None)
     # Mutants of headers last: each rebuilds much of the tree, so a run cut short has done the most mutants.
     mutants.sort(key=lambda m: m["file"].endswith(".h"))
     tree, build = os.path.join(args.work, "tree"), os.path.join(args.work, "build")
@@ -142,6 +157,8 @@ def main():
     with open(tests_path, "w", encoding="utf-8") as f:
         json.dump(tests, f)
     outcomes = open(outcomes_path, "w", encoding="utf-8")
+    for record in earlier.values():
+        outcomes.write(json.dumps(record) + "\n")
     records = []
 
     killed, survived, results = 0, [], []
@@ -187,7 +204,7 @@ def main():
         print(f"kill rate: {100.0 * killed / counted:.1f} % ({killed} of {counted})")
     for m in survived:
         print(f"survived: {m['file']} (mutants.txt line {m['line']}): {m['what']}")
-    print_records(tests, records)
+    print_records(tests, list(earlier.values()) + records)
     return 0
 
 
