@@ -189,6 +189,33 @@ std::istream& readNumber(std::istream& in, double& value) {
     return in;
 }
 
+std::istream& readNumbers(std::istream& in, double* values, std::size_t count) {
+    std::size_t i = 0;
+    // One sentry for the run of numbers: on a stream that skips white space and is tied to no other, what it does
+    // before each of them is only the skipping done here.
+    if (count > 0 && !in.tie() && (in.flags() & std::ios::skipws) && ready(in)) {
+        std::streambuf& buffer = *in.rdbuf();
+        const char* const first = GetArea::next(buffer);
+        const char* const end = GetArea::end(buffer);
+        const char* p = first;
+        for (; i < count; ++i) {
+            const char* q = p;
+            if (i > 0)
+                while (q < end && isSpace(*q)) ++q;
+            double value;
+            const char* const last = decimal(q, end, value);
+            // As readNumber's quick path: a plain decimal ended in memory by a character no number goes on with.
+            if (!last || last == end || *last == '.' || *last == 'e' || *last == 'E') break;
+            values[i] = value;
+            p = last;
+        }
+        GetArea::take(buffer, p - first);
+    }
+    for (; i < count; ++i)
+        if (!readNumber(in, values[i])) break;
+    return in;
+}
+
 namespace {
 // Plain digits ended by a character in memory, of a value that fits, are read here; a sign, the end of the input
 // or an overflow are left to the stream, whose rules for them (a negated value, the largest one) are its own.

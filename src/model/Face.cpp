@@ -36,13 +36,13 @@ void Face::read(std::istream& in) {
     readNumber(in, count);
     if (!in) return;
     vertexCount = count;
-    // One buffer for the faces a thread reads, not an allocation for each.
+    // Buffers for the faces a thread reads, not allocations for each.
+    thread_local std::vector<double> numbers;
     thread_local std::vector<Coord> points;
-    points.assign(count, Coord());
-    for (Coord& p : points) {
-        readPoint(in, p);
-        if (!in) break;
-    }
+    numbers.assign(3 * std::size_t{count}, 0.0);
+    readNumbers(in, numbers.data(), numbers.size());
+    points.resize(count);
+    for (std::size_t i = 0; i < count; ++i) points[i] = Coord(numbers[3 * i], numbers[3 * i + 1], numbers[3 * i + 2]);
     setVertices(points.data(), static_cast<std::uint32_t>(points.size()));
 }
 

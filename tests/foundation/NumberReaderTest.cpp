@@ -67,8 +67,34 @@ Outcome byReader(const std::string& text, std::size_t chunk = 0) {
     return readTwice<Number>(text, [](std::istream& in, Number& x) { readNumber(in, x); }, chunk);
 }
 
-// A text read as a coordinate and as the faces' flags, materials and vertex counts, whole and in pieces.
+// Three numbers read at once by readNumbers and one by one by the stream up to the first that fails: the values'
+// bits (7 where none was read), the state and what is left must agree.
+::testing::AssertionResult runReadsAsTheStream(const std::string& text, std::size_t chunk) {
+    auto outcome = [&](bool atOnce) {
+        std::istringstream whole(text);
+        ChunkBuffer pieces(text, chunk);
+        std::istream in(chunk ? static_cast<std::streambuf*>(&pieces) : whole.rdbuf());
+        double values[3] = {7, 7, 7};
+        if (atOnce)
+            readNumbers(in, values, 3);
+        else
+            for (double& v : values)
+                if (!(in >> v)) break;
+        std::string result;
+        for (double v : values) result += std::to_string(std::bit_cast<std::uint64_t>(v)) + ' ';
+        result += std::to_string(in.rdstate()) + ' ';
+        in.clear();
+        return result + std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    if (outcome(true) == outcome(false)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << '"' << text << "\" chunk " << chunk << ": " << outcome(true) << " against "
+                                         << outcome(false);
+}
+
+// A text read as a coordinate and as the faces' flags, materials and vertex counts, whole and in pieces, and as
+// a run of coordinates.
 ::testing::AssertionResult readsAsTheStream(const std::string& text, std::size_t chunk) {
+    if (!runReadsAsTheStream(text, chunk)) return runReadsAsTheStream(text, chunk);
     if (byReader<double>(text, chunk) == byStream<double>(text, chunk) &&
         byReader<std::uint16_t>(text, chunk) == byStream<std::uint16_t>(text, chunk) &&
         byReader<std::uint32_t>(text, chunk) == byStream<std::uint32_t>(text, chunk))
@@ -89,7 +115,10 @@ TEST(NumberReaderTest, TakesWhatTheStreamTakes) {
                           "65535 1",    "65536 1",       "4294967295 1", "4294967296 1",  "-1 2",
                           "-0 4",       "00000000000000000007 1",
                           // longer than any coordinate: past the reader's own buffer
-                          "-0.000000000000000000000000000000000000000000000000000000000000000000000123456789e+70 2"};
+                          "-0.000000000000000000000000000000000000000000000000000000000000000000000123456789e+70 2",
+                          // runs of coordinates as faces hold them, ended in every way
+                          "0 0.340909 0  0.338983 0.340909 0\n", "1.5 -2.25 3", "1.5 -2.25 3 ", "1 2 x 4", "1 2e1 3",
+                          "1 2. 3", "1\n\n2\t3\r\n"};
     for (const char* text : rows)
         for (const std::size_t chunk : {0, 1, 2, 3, 5}) EXPECT_TRUE(readsAsTheStream(text, chunk));
 }
