@@ -43,6 +43,8 @@ struct Query {
     double (*callback)(void*, std::uint32_t);
     void* visitor;
     double pad;
+    // How far along the exact ray Embree's starts: distances are told to Embree less this.
+    double shift;
 };
 
 // A candidate: the caller decides, and answers how far the search still reaches.
@@ -50,7 +52,7 @@ void candidate(const RTCIntersectFunctionNArguments* args) {
     if (!args->valid[0]) return;
     auto* query = reinterpret_cast<Query*>(args->context);
     auto* rayHit = reinterpret_cast<RTCRayHit*>(args->rayhit);
-    const float far = above(query->callback(query->visitor, args->primID), query->pad);
+    const float far = above(query->callback(query->visitor, args->primID) - query->shift, query->pad);
     if (far < rayHit->ray.tfar) {
         // Reporting a hit is how Embree is told to narrow its search.
         rayHit->ray.tfar = far;
@@ -104,7 +106,8 @@ void EmbreeIndex::build(const std::vector<BoxTree::Box>& boxes) {
     }
     const Coord origin = boxes.empty() ? Coord() : Coord((lo + hi) * 0.5);
     const double extent = boxes.empty() ? 0 : std::max({hi.x - origin.x, hi.y - origin.y, hi.z - origin.z});
-    sceneData_ = {boxes_.data(), 1e-6 + 2e-6 * extent, origin};
+    const double pad = 1e-6 + 2e-6 * extent;
+    sceneData_ = {boxes_.data(), pad, origin, {lo - Vector(pad, pad, pad), hi + Vector(pad, pad, pad)}};
     scene_ = rtcNewScene(device_);
     rtcSetSceneFlags(scene_, RTC_SCENE_FLAG_ROBUST);
     rtcSetSceneBuildQuality(scene_, RTC_BUILD_QUALITY_HIGH);
@@ -119,21 +122,52 @@ void EmbreeIndex::build(const std::vector<BoxTree::Box>& boxes) {
     rtcCommitScene(scene_);
 }
 
+// Where the ray enters the box of all the boxes, in the ray's own measure (0 from inside it), by the slab test in
+// double precision, whose rounding is far below the widening; false when it misses the box within tMax.
+bool EmbreeIndex::entry(const Line& ray, double tMax, double& t) const {
+    const BoxTree::Box& b = sceneData_.bounds;
+    const Coord& p = ray.origin;
+    t = 0;
+    // Most searches start inside the model.
+    if (p.x >= b.lo.x && p.x <= b.hi.x && p.y >= b.lo.y && p.y <= b.hi.y && p.z >= b.lo.z && p.z <= b.hi.z) return true;
+    const double origin[3] = {ray.origin.x, ray.origin.y, ray.origin.z}, direction[3] = {ray.x, ray.y, ray.z};
+    const double lo[3] = {b.lo.x, b.lo.y, b.lo.z}, hi[3] = {b.hi.x, b.hi.y, b.hi.z};
+    double near = 0, far = tMax + sceneData_.pad;
+    for (int a = 0; a < 3; ++a) {
+        if (direction[a] == 0) {
+            if (origin[a] < lo[a] || origin[a] > hi[a]) return false;
+            continue;
+        }
+        const double t1 = (lo[a] - origin[a]) / direction[a], t2 = (hi[a] - origin[a]) / direction[a];
+        near = std::max(near, std::min(t1, t2));
+        far = std::min(far, std::max(t1, t2));
+        if (near > far) return false;
+    }
+    t = near;
+    return true;
+}
+
 void EmbreeIndex::query(const Line& ray, double tMax, Callback callback, void* visitor) const {
     if (!scene_ || count_ == 0) return;
-    Query query{{}, callback, visitor, sceneData_.pad};
+    // A ray from far outside the model (a distant source, a receiver out in the open) is handed to Embree from
+    // where it enters the model's box: its rounding to floats is then no larger than a ray's from inside, and
+    // no box lies before that point.
+    double shift = 0;
+    if (!entry(ray, tMax, shift)) return;
+    const Coord start = shift > 0 ? Coord(ray.origin + shift * ray.direction()) : ray.origin;
+    Query query{{}, callback, visitor, sceneData_.pad, shift};
     rtcInitIntersectContext(&query.context);
     RTCRayHit hit{};
     const Coord& o = sceneData_.origin;
-    hit.ray.org_x = static_cast<float>(ray.origin.x - o.x);
-    hit.ray.org_y = static_cast<float>(ray.origin.y - o.y);
-    hit.ray.org_z = static_cast<float>(ray.origin.z - o.z);
+    hit.ray.org_x = static_cast<float>(start.x - o.x);
+    hit.ray.org_y = static_cast<float>(start.y - o.y);
+    hit.ray.org_z = static_cast<float>(start.z - o.z);
     hit.ray.dir_x = static_cast<float>(ray.x);
     hit.ray.dir_y = static_cast<float>(ray.y);
     hit.ray.dir_z = static_cast<float>(ray.z);
     // The origin rounded to floats may lie a little ahead of the exact one.
     hit.ray.tnear = 0;
-    hit.ray.tfar = above(tMax, sceneData_.pad);
+    hit.ray.tfar = above(tMax - shift, sceneData_.pad);
     hit.ray.mask = ~0u;
     hit.hit.geomID = RTC_INVALID_GEOMETRY_ID;
     rtcIntersect1(scene_, &query.context, &hit);
@@ -141,11 +175,13 @@ void EmbreeIndex::query(const Line& ray, double tMax, Callback callback, void* v
 
 void EmbreeIndex::pointQuery(const Coord& centre, double radius, Callback callback, void* visitor) const {
     if (!scene_ || count_ == 0) return;
-    // The centre rounded to floats strays from the exact one by far less than the boxes' widening: a radius as much
-    // larger finds every box the exact centre has within radius.
+    // The centre rounded to floats strays from the exact one by at most 1.1e-7 of its distance from the model's
+    // centre, which inside the model is far less than the boxes' widening: a radius larger by both finds every box
+    // the exact centre has within radius, wherever the centre lies.
     const Coord& o = sceneData_.origin;
+    const double stray = 2e-7 * distance(centre, o);
     RTCPointQuery query{static_cast<float>(centre.x - o.x), static_cast<float>(centre.y - o.y),
-                        static_cast<float>(centre.z - o.z), 0, above(radius, sceneData_.pad)};
+                        static_cast<float>(centre.z - o.z), 0, above(radius + stray, sceneData_.pad)};
     RTCPointQueryContext context;
     rtcInitPointQueryContext(&context);
     PointVisit visit{callback, visitor};

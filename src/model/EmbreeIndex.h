@@ -59,12 +59,15 @@ public:
         const BoxTree::Box* boxes = nullptr;
         double pad = 0;
         Coord origin;
+        /// The box of all the boxes, widened by pad.
+        BoxTree::Box bounds;
     };
 
 private:
     using Callback = double (*)(void*, std::uint32_t);
     void query(const Line& ray, double tMax, Callback callback, void* visitor) const;
     void pointQuery(const Coord& centre, double radius, Callback callback, void* visitor) const;
+    bool entry(const Line& ray, double tMax, double& t) const;
 
     RTCDeviceTy* device_ = nullptr;
     RTCSceneTy* scene_ = nullptr;
