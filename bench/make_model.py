@@ -2,8 +2,8 @@
 """Writes benchmark models for tolveno: a model file, its materials, its settings
 and an omnidirectional loudspeaker file, all beside each other.
 
-    make_model.py room --faces N --receivers R [--openings] -o DIR/name
-    make_model.py hall --receivers R -o DIR/name
+    make_model.py room --faces N --receivers R [--openings] [--offset X Y Z] -o DIR/name
+    make_model.py hall --receivers R [--offset X Y Z] -o DIR/name
 
 room: a 20 x 15 x 8 m rectangular room whose six surfaces are cut into square
       tiles, as close to N tiles in total as a regular grid per surface allows
@@ -17,7 +17,9 @@ hall: a fan-shaped concert hall of about 2,000 faces: splayed side walls cut
 Receivers form a regular grid at ear height (1.2 m) over the floor of the room
 or over the seats of the hall, R points in all. The one source stands 1.5 m
 high in the room (on the stage in the hall), aimed into the room. Every face
-has flags 1 (obstructing). The output depends only on the arguments.
+has flags 1 (obstructing). --offset moves the whole model, as a site plan in
+national grid coordinates lies millions of metres from its origin. The output
+depends only on the arguments.
 
 Written beside DIR/name.ray: DIR/name.material, DIR/name.ini (Level 8,
 Time 0.3 s; the benchmark overrides them with flags; Report 0, so that a run

@@ -46,7 +46,6 @@ public:
     /// The least-squares line through the curve points between upper and lower dB (ISO 3382-1 evaluation range);
     /// none when the curve does not fall to lower dB within the response, or fewer than two points lie in range.
     std::optional<DecayFit> fit(double upper, double lower) const;
-    /// The energy the tail adds after the response's last class (0 when the late part does not decay).
 
 private:
     struct Segment {

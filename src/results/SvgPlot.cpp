@@ -129,14 +129,14 @@ std::string SvgPlot::seriesPath(const Series& series, const Range& x, const Rang
             continue;
         }
         // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) of a literal + a string made in place.
-        const std::string x = number(px(vx)), at = number(py(vy));
+        const std::string sx = number(px(vx)), sy = number(py(vy));
         if (series.style == Style::stems)
-            d.append("M").append(x).append(" ").append(number(py(y.low))).append("V").append(at);
+            d.append("M").append(sx).append(" ").append(number(py(y.low))).append("V").append(sy);
         else if (series.style == Style::markers)
-            d.append("M").append(number(px(vx) - 5)).append(" ").append(at).append("h10M").append(x).append(" ")
+            d.append("M").append(number(px(vx) - 5)).append(" ").append(sy).append("h10M").append(sx).append(" ")
                 .append(number(py(vy) - 5)).append("v10");
         else
-            d.append(pen ? "L" : "M").append(x).append(" ").append(at);
+            d.append(pen ? "L" : "M").append(sx).append(" ").append(sy);
         pen = true;
     }
     const bool markers = series.style == Style::markers;

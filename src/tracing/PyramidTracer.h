@@ -13,7 +13,9 @@ struct ReceiverSpheres;
 /// each escapes, runs out of time or reflections, or gets stuck.
 ///
 /// One tracer per call: its clone queue and recent legs are the calling
-/// thread's own; everything the pyramid gives the run goes to its log.
+/// thread's own; everything the pyramid gives the run goes to its log. A
+/// thread runs one tracer at a time: the clones are made in places the
+/// thread keeps for the tracer it runs.
 class PyramidTracer {
 public:
     /// With spheres (LateCorrection on), every leg's chords through the receivers' spheres go to the log too.

@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "model/EmbreeIndex.h"
 #include "model/Model.h"
 #include "support/TracingFixture.h"
 #include "tracing/EnergyModel.h"
@@ -245,3 +246,23 @@ TEST_F(IndexedSearchTest, AChainOfTiesLongerThanTheReachIsFollowedToItsEnd) {
     EXPECT_EQ(indexed, scan);
     EXPECT_TRUE(scan.n == 2 && scan.faces[0]->number == 302 && scan.faces[1]->number == 2 && std::fabs(scan.distance - 5) < 1e-9);
 }
+
+// Far from the origin the index still proposes only the boxes near a ray: a floor of 10,000 one-metre tiles in
+// national grid coordinates, a ray straight down onto the middle of one tile from a metre above it.
+TEST(EmbreeIndexTest, FarFromTheOriginARayMeetsOnlyTheBoxesNearIt) {
+    const Vector offset(5e5, 5.4e6, 120);
+    std::vector<BoxTree::Box> tiles;
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 100; ++j)
+            tiles.push_back({Coord(offset + Vector(i, j, -0.001)), Coord(offset + Vector(i + 1, j + 1, 0.001))});
+    EmbreeIndex index;
+    index.build(tiles);
+    std::vector<std::uint32_t> met;
+    index.visit(Line(Coord(offset + Vector(50.5, 50.5, 1)), Coord(offset + Vector(50.5, 50.5, 0))), 2,
+                [&](std::uint32_t entry) {
+                    met.push_back(entry);
+                    return 2.0;
+                });
+    EXPECT_EQ(met, std::vector<std::uint32_t>{5050});
+}
+

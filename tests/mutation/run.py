@@ -5,7 +5,7 @@ rebuilds the test binary, runs the whole suite and reports which mutants survive
     tests/mutation/run.py                 # every mutant (about two and a half hours on 2 cores)
     tests/mutation/run.py --only tracing  # the mutants whose file path contains "tracing"
     tests/mutation/run.py --only src/ui,src/run
-    tests/mutation/run.py --records       # the tests' record of the last run, finished or cut short
+    tests/mutation/run.py --records       # the tests' record over every mutant run so far
 
 The sources are copied into build-mutation/tree, so the working tree is never
 touched, whatever happens to the run. A mutant whose text is not found exactly
@@ -18,8 +18,9 @@ mutant fails is listed: it guards against none of the faults listed here, so
 either a mutant is missing or the test is. Each mutant's outcome and failing
 tests are also written, as they come, to build-mutation/outcomes.jsonl, which
 keeps the latest outcome of every mutant of mutants.txt across runs: a run of a
-part (--only, --mutants) or a run cut short updates the mutants it did, and the
-record printed covers every mutant run so far.
+part (--only, or --mutants with a list of mutants.txt's blocks) or a run cut
+short updates the mutants it did, and the record printed covers every mutant of
+mutants.txt run so far (outcomes of mutants no longer listed there are dropped).
 """
 import argparse
 import collections
@@ -124,7 +125,7 @@ def main():
                         "(several, separated by commas: any of them)")
     parser.add_argument("--mutants", default=os.path.join(HERE, "mutants.txt"))
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutation"))
-    parser.add_argument("--records", action="store_true", help="only print the tests' record of the last run")
+    parser.add_argument("--records", action="store_true", help="only print the tests' record over every mutant run so far")
     args = parser.parse_args()
     report, outcomes_path = os.path.join(args.work, "report.json"), os.path.join(args.work, "outcomes.jsonl")
     tests_path = os.path.join(args.work, "tests.json")
@@ -138,8 +139,6 @@ def main():
     wanted = args.only.split(",")
     mutants = [m for m in read_mutants(args.mutants) if any(w in m["file"] for w in wanted)]
     earlier = earlier_outcomes(outcomes_path, listed)
-    for m in mutants:
-        earlier.pop((m["file"], m["what"]), None)
     # Mutants of headers last: each rebuilds much of the tree, so a run cut short has done the most mutants.
     mutants.sort(key=lambda m: m["file"].endswith(".h"))
     tree, build = os.path.join(args.work, "tree"), os.path.join(args.work, "build")
@@ -156,9 +155,12 @@ def main():
     tests = all_tests(report)
     with open(tests_path, "w", encoding="utf-8") as f:
         json.dump(tests, f)
+    # The earlier outcomes stay, the new ones follow them and take their place when read: a run cut short loses
+    # nothing of the mutants it did not reach.
     outcomes = open(outcomes_path, "w", encoding="utf-8")
     for record in earlier.values():
         outcomes.write(json.dumps(record) + "\n")
+    outcomes.flush()
     records = []
 
     killed, survived, results = 0, [], []
@@ -204,7 +206,9 @@ def main():
         print(f"kill rate: {100.0 * killed / counted:.1f} % ({killed} of {counted})")
     for m in survived:
         print(f"survived: {m['file']} (mutants.txt line {m['line']}): {m['what']}")
-    print_records(tests, list(earlier.values()) + records)
+    for record in records:
+        earlier[(record["file"], record["what"])] = record
+    print_records(tests, list(earlier.values()))
     return 0
 
 
