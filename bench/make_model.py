@@ -4,6 +4,7 @@ and an omnidirectional loudspeaker file, all beside each other.
 
     make_model.py room --faces N --receivers R [--openings] [--offset X Y Z] -o DIR/name
     make_model.py hall --receivers R [--offset X Y Z] -o DIR/name
+    make_model.py town --faces N --receivers R [--offset X Y Z] -o DIR/name
 
 room: a 20 x 15 x 8 m rectangular room whose six surfaces are cut into square
       tiles, as close to N tiles in total as a regular grid per surface allows
@@ -13,6 +14,9 @@ hall: a fan-shaped concert hall of about 2,000 faces: splayed side walls cut
       into panels (not aligned with the axes), a stage, three stepped seating
       blocks, two tiers of side balconies, a rear balcony and tilted ceiling
       reflectors.
+town: an open site: a ground square and a grid of blocks of buildings (four
+      walls and a roof each, 12 m square, 6 to 30 m high, streets 10 m wide),
+      about N faces in all, for the diffraction of sound over and around them.
 
 Receivers form a regular grid at ear height (1.2 m) over the floor of the room
 or over the seats of the hall, R points in all. The one source stands 1.5 m
@@ -180,6 +184,38 @@ def make_room(faces, receivers, openings=False):
     out.source(source, (lx / 2, ly / 2, 1.5))
     for x, y in grid_points(receivers, 1.0, lx - 1.0, 1.0, ly - 1.0):
         out.receiver((x, y, 1.2), (source[0], source[1], 1.2))
+    return out
+
+
+# ---------------------------------------------------------------- town
+
+BLOCK = 12.0    # a building's footprint, square
+STREET = 10.0   # the street between two buildings
+
+
+def make_town(faces, receivers):
+    out = Writer()
+    per_side = max(1, round(math.sqrt((faces - 1) / 5)))
+    pitch = BLOCK + STREET
+    size = per_side * pitch + STREET
+    out.face(2, [(0, 0, 0), (size, 0, 0), (size, size, 0), (0, size, 0)])
+    for i in range(per_side):
+        for j in range(per_side):
+            x0, y0 = STREET + i * pitch, STREET + j * pitch
+            x1, y1 = x0 + BLOCK, y0 + BLOCK
+            h = 6.0 + 3.0 * ((5 * i + 3 * j) % 9)
+            corners = [(x0, y0), (x1, y0), (x1, y1), (x0, y1)]
+            for k in range(4):
+                (ax, ay), (bx, by) = corners[k], corners[(k + 1) % 4]
+                out.face(1, [(ax, ay, 0), (bx, by, 0), (bx, by, h), (ax, ay, h)])
+            out.face(3, [(x0, y0, h), (x0, y1, h), (x1, y1, h), (x1, y0, h)])
+    # The source and the receivers stand in the streets, at the crossings.
+    crossings = [(STREET / 2 + i * pitch, STREET / 2 + j * pitch) for j in range(per_side + 1) for i in range(per_side + 1)]
+    sx, sy = crossings[0]
+    out.source((sx, sy, 1.5), (size / 2, size / 2, 1.5))
+    step = max(1, len(crossings) // max(1, receivers))
+    for x, y in crossings[1::step][:receivers]:
+        out.receiver((x, y, 1.5), (sx, sy, 1.5))
     return out
 
 
@@ -366,7 +402,7 @@ Report = 0
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("kind", choices=["room", "hall"])
+    parser.add_argument("kind", choices=["room", "hall", "town"])
     parser.add_argument("--faces", type=int, default=1000, help="room: the number of faces to aim at")
     parser.add_argument("--receivers", type=int, default=10)
     parser.add_argument("--openings", action="store_true",
@@ -378,7 +414,10 @@ def main():
     Writer.offset = tuple(args.offset)
     if args.faces < 6:
         sys.exit("a room has at least 6 faces")
-    model = make_room(args.faces, args.receivers, args.openings) if args.kind == "room" else make_hall(args.receivers)
+    if args.kind == "room":
+        model = make_room(args.faces, args.receivers, args.openings)
+    else:
+        model = make_town(args.faces, args.receivers) if args.kind == "town" else make_hall(args.receivers)
     base = args.output[:-4] if args.output.endswith(".ray") else args.output
     folder = os.path.dirname(base) or "."
     os.makedirs(folder, exist_ok=True)

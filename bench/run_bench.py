@@ -56,6 +56,10 @@ for diffusion in (0, 1):
 for diffraction in (0, 1):
     # The example's own settings (outdoor.ini: Time 0.5 s, History 2) apart from the level, threads and flags.
     CASES.append(("Diffraction", "outdoor", None, ["/L%d" % OUTDOOR_LEVEL, "/O1", "/N0", "/D%d" % diffraction]))
+for diffraction in (3, 98):
+    # A town of 2,025 buildings, 400 receivers in its streets: the section methods over and around them.
+    CASES.append(("Diffraction", "town_f10000_r400", ["town", "--faces", "10000", "--receivers", "400"],
+                  ["/L8", "/T2", "/O1", "/N0", "/D%d" % diffraction]))
 
 
 def log(text):

@@ -377,8 +377,14 @@ double Model::clearDistance(const Coord& from, const Versor& u, double length,
 int Model::findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const {
     const double tolerance = parameters.CrackTolerance;
     const Coord middle((a + b) * 0.5);
+    // A face along the edge holds the midpoint moved onto its plane, within the tolerance of the midpoint: its
+    // box meets the cube of that half-width around it.
+    const double reach = tolerance + 1e-6;
+    thread_local std::vector<std::uint32_t> entries;
+    facesInBox(middle - Vector(reach, reach, reach), middle + Vector(reach, reach, reach), entries);
     int n = 0;
-    for (std::uint32_t index = 0; index < count() && n < capacity; ++index) {
+    for (std::size_t k = 0; k < entries.size() && n < capacity; ++k) {
+        const std::uint32_t index = entries[k];
         const Face* face = faceAt(index);
         // A face without a plane (collinear vertices) lies along nothing.
         if (static_cast<const Vector&>(face->plane.normal()).squaredModulus() < 0.5) continue;
@@ -393,6 +399,24 @@ int Model::findFacesAlong(const Coord& a, const Coord& b, const Face** found, in
         if (member && !member->isTransparent()) found[n++] = face;
     }
     return n;
+}
+
+void Model::facesInBox(const Coord& lo, const Coord& hi, std::vector<std::uint32_t>& entries) const {
+    auto take = [&](std::uint32_t index) {
+        const Face* face = faceAt(index);
+        if (face->boxMin.x <= hi.x && face->boxMax.x >= lo.x && face->boxMin.y <= hi.y && face->boxMax.y >= lo.y &&
+            face->boxMin.z <= hi.z && face->boxMax.z >= lo.z)
+            entries.push_back(index);
+    };
+    entries.clear();
+    // The sphere around the box holds every box that meets it; the index proposes those, the boxes decide.
+    const double radius = distance(lo, hi) / 2;
+    if (index_.covers(count()) && radius < 1e30) {
+        index_.near(Coord((lo + hi) * 0.5), radius, take);
+        std::sort(entries.begin(), entries.end());
+        return;
+    }
+    for (std::uint32_t index = 0; index < count(); ++index) take(index);
 }
 
 const Face* Model::faceNumbered(std::uint32_t number) const {

@@ -44,6 +44,8 @@ public:
     int findFacesAlong(const Coord& a, const Coord& b, const Face** found, int capacity) const;
     /// The entries whose face may come within radius of centre (its bounding box does), in entry order.
     void facesNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries) const;
+    /// The entries whose face's bounding box meets the box lo-hi, in entry order (every entry for an unbounded box).
+    void facesInBox(const Coord& lo, const Coord& hi, std::vector<std::uint32_t>& entries) const;
     /// The distance from `from` along u to the first face of entries crossed (through a wall's open openings,
     /// not its closed ones), or length when none is crossed before it.
     double clearDistance(const Coord& from, const Versor& u, double length,

@@ -183,28 +183,52 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
         const std::vector<Query> all = queries(model, place);
         std::vector<HitAnswer> hits;
         std::vector<ObstructionAnswer> obstructions, toOpaque;
-        std::vector<std::vector<std::uint32_t>> near;
+        std::vector<std::vector<std::uint32_t>> near, inBox;
+        std::vector<std::vector<const Face*>> along;
         // Around points in the room and on tile corners: radii from within one tile to across several.
         auto nearAnswer = [&](std::size_t k) {
             std::vector<std::uint32_t> entries;
             model.facesNear(k % 2 ? all[k].to : all[k].from, std::array{0.05, 0.5, 2.0}[k % 3], entries);
             return entries;
         };
+        // The box of a segment: from a sliver to most of the room.
+        auto boxAnswer = [&](std::size_t k) {
+            std::vector<std::uint32_t> entries;
+            const Coord &a = all[k].from, &b = all[k].to;
+            model.facesInBox({std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)},
+                             {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)}, entries);
+            return entries;
+        };
+        // Along an edge of a face (where the tiles' neighbours meet it too), or a segment through the room.
+        auto alongAnswer = [&](std::size_t k) {
+            const Face* face = model.faceAt(static_cast<std::uint32_t>(k % model.count()));
+            const bool edge = k % 3 != 0;
+            const Coord a = edge ? face->vertices[0] : all[k].from, b = edge ? face->vertices[1] : all[k].to;
+            std::vector<const Face*> found(8);
+            found.resize(static_cast<std::size_t>(model.findFacesAlong(a, b, found.data(), 8)));
+            return found;
+        };
         for (std::size_t k = 0; k < all.size(); ++k) {
             hits.push_back(hitAnswer(model, all[k]));
+            along.push_back(alongAnswer(k));
             obstructions.push_back(obstructionAnswer(model, all[k]));
             toOpaque.push_back(obstructionAnswer(model, all[k], true));
             near.push_back(nearAnswer(k));
+            inBox.push_back(boxAnswer(k));
         }
         model.dropIndex();
-        int ties = 0, passed = 0, blocked = 0, shortened = 0, cut = 0;
+        int ties = 0, passed = 0, blocked = 0, shortened = 0, cut = 0, some = 0, meeting = 0;
         for (std::size_t k = 0; k < all.size(); ++k) {
             const HitAnswer scan = hitAnswer(model, all[k]);
             ASSERT_EQ(hits[k], scan) << "ray " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             const ObstructionAnswer scanned = obstructionAnswer(model, all[k]);
             ASSERT_EQ(obstructions[k], scanned) << "segment " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             ASSERT_EQ(near[k], nearAnswer(k)) << "faces near point " << k << " of the room placed " << place.turn << ", " << place.offset.x;
+            ASSERT_EQ(inBox[k], boxAnswer(k)) << "faces in box " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             cut += !near[k].empty();
+            some += !inBox[k].empty() && inBox[k].size() < model.count();
+            ASSERT_EQ(along[k], alongAnswer(k)) << "faces along " << k << " of the room placed " << place.turn << ", " << place.offset.x;
+            meeting += along[k].size() > 1;
             ties += scan.n > 1;
             passed += scan.passed;
             blocked += scanned.k != 0;
@@ -214,8 +238,8 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
             shortened += toOpaque[k].k < full.k;
         }
         // The queries reach the cases that depend on order: ties, monopermeable faces, early answers.
-        EXPECT_TRUE(ties > 100 && passed > 100 && blocked > 1000 && shortened > 40 && cut > 2000)
-            << ties << ' ' << passed << ' ' << blocked << ' ' << shortened << ' ' << cut;
+        EXPECT_TRUE(ties > 100 && passed > 100 && blocked > 1000 && shortened > 40 && cut > 2000 && some > 2000 && meeting > 1000)
+            << ties << ' ' << passed << ' ' << blocked << ' ' << shortened << ' ' << cut << ' ' << some << ' ' << meeting;
     }
 }
 

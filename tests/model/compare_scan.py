@@ -36,6 +36,8 @@ CASES = [
     ("hall, thick edges", "hall", "hall", "/O1 /L7 /T0.2 /D2"),
     ("hall, sections by the graph", "hall", "hall", "/O1 /L6 /T0.2 /D99"),
     ("room of 9,930 faces, openings, clones, Diffusion", "r10000", "r10000", "/O1 /L6 /T0.12 /K2 /N1 /D1"),
+    ("town of 2,001 faces, hull", "town", "town", "/O1 /L8 /T1 /D3"),
+    ("town, graph in two sections", "town", "town", "/O1 /L8 /T1 /D99"),
 ]
 QUICK = 9
 
@@ -50,7 +52,7 @@ def build(name, extra):
 
 
 def prepare(work, quick):
-    """The model folders: the examples, and generated rooms with openings and the hall."""
+    """The model folders: the examples, and generated rooms with openings, the hall and a town."""
     shutil.rmtree(work, ignore_errors=True)
     shutil.copytree(os.path.join(ROOT, "examples"), os.path.join(work, "examples"),
                     ignore=shutil.ignore_patterns("*.___", "*.bak", "*.log", "*$*"))
@@ -58,7 +60,8 @@ def prepare(work, quick):
     models = [("r100", ["room", "--faces", "100", "--receivers", "30", "--openings"])]
     if not quick:
         models += [("hall", ["hall", "--receivers", "40"]),
-                   ("r10000", ["room", "--faces", "10000", "--receivers", "4", "--openings"])]
+                   ("r10000", ["room", "--faces", "10000", "--receivers", "4", "--openings"]),
+                   ("town", ["town", "--faces", "2000", "--receivers", "100"])]
     for name, args in models:
         subprocess.run(make + args + ["-o", os.path.join(work, name, name)], check=True, stdout=subprocess.DEVNULL)
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <queue>
 
 #include "acoustics/MicrophoneList.h"
@@ -78,6 +79,8 @@ private:
         return (p_.lastFace && face.number == p_.lastFace->number) ||
                (monopermeable_ && face.number == monopermeable_->number);
     }
+    void facesAcross(const SectionFrame& frame, const X2DRectangle& bounds, const X2DPoint& receiver, bool all,
+                     std::vector<std::uint32_t>& entries) const;
     void finish(X2DArray& nodes, const SectionFrame& frame, const X2DArray& sorted, bool merge3d) const;
     bool record(const std::vector<const PathNode*>& path);
     bool offer(int count, const Coord* points, const std::uint32_t* faces, bool legs);
@@ -91,6 +94,28 @@ private:
     Coord start_;
     Coord receiver_;
 };
+
+// The entries whose faces may cut the section where it matters: within the window, or between the leg start
+// (0, 0) and the receiver, which every sight line between nodes stays in. Widened by twice the crack tolerance (an
+// obstacle is lengthened by one) and a millimetre for the rounding of the section coordinates. Faces farther off
+// give no node and block no sight line; every entry when all the cuts are drawn.
+void SectionSearch::facesAcross(const SectionFrame& frame, const X2DRectangle& bounds, const X2DPoint& receiver,
+                                bool all, std::vector<std::uint32_t>& entries) const {
+    constexpr double unbounded = std::numeric_limits<double>::infinity();
+    if (all) {
+        model_.facesInBox(Coord(-unbounded, -unbounded, -unbounded), Coord(unbounded, unbounded, unbounded), entries);
+        return;
+    }
+    const double margin = 2 * parameters.CrackTolerance + 1e-3;
+    Coord lo(unbounded, unbounded, unbounded), hi(-unbounded, -unbounded, -unbounded);
+    for (const double x : {std::min({bounds.x, 0.0, receiver.x}), std::max({bounds.right(), 0.0, receiver.x})})
+        for (const double y : {std::min({bounds.y, 0.0, receiver.y}), std::max({bounds.top(), 0.0, receiver.y})}) {
+            const Coord c = frame.toSpace(X2DVector(x, y));
+            lo = Coord(std::min(lo.x, c.x), std::min(lo.y, c.y), std::min(lo.z, c.z));
+            hi = Coord(std::max(hi.x, c.x), std::max(hi.y, c.y), std::max(hi.z, c.z));
+        }
+    model_.facesInBox(lo - Vector(margin, margin, margin), hi + Vector(margin, margin, margin), entries);
+}
 
 // The candidate nodes in x order between the source node and the receiver
 // node. Neighbours that repeat a kept node are left out: by their section
@@ -187,7 +212,9 @@ bool SectionSearch::hull() {
     const bool drawing = microphone_ == 1 && p_.order <= parameters.HitLevel && SectionDrawing::available();
     X2DSegmentsArray cuts;
     X2DArray candidates;
-    for (std::uint32_t i = 0; i < model_.count(); ++i) {
+    std::vector<std::uint32_t> entries;
+    facesAcross(frame, bounds, r, drawing, entries);
+    for (const std::uint32_t i : entries) {
         const Face* face = model_.faceAt(i);
         if (!face || skipped(*face)) continue;
         const FaceCut cut = cutFace(*face, frame.plane);
@@ -224,7 +251,10 @@ bool SectionSearch::graph() {
                       : window(windowStart, r.x, -inclinedHeightLimit, inclinedHeightLimit);
         X2DSegmentsArray obstacles;
         X2DArray candidates;
-        for (std::uint32_t i = 0; i < model_.count(); ++i) {
+        // A drawing shows every cut; drawings once used up stay so for the run.
+        std::vector<std::uint32_t> entries;
+        facesAcross(frame, bounds, r, microphone_ == 1 && SectionDrawing::available(), entries);
+        for (const std::uint32_t i : entries) {
             const Face* face = model_.faceAt(i);
             if (!face || skipped(*face)) continue;
             const FaceCut cut = cutFace(*face, frame.plane);
