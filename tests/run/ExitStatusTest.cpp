@@ -87,10 +87,7 @@ TEST_F(ExitStatusTest, MistakesThatUsedToPassInSilenceAreSaidOnce) {
                          " Face 0 1 3 0 0 0 0 4 0 0 4 5\n Source 1 1 1 2 1 1 0 omni.spk\n Receiver 3 3 1 0 0 0\n"
                          " Speaker 1 2 3\n Receiver 2 2 x\n Receiver 1 1 1 0 0 0\nEnd\n");
     ASSERT_TRUE(parameters.parse("odd /L1 /T0.01 /P0.001"));
-    {
-        RayManager manager;
-        manager.run();
-    }
+    RayManager().run();
     EXPECT_EQ(warnings(), (std::vector<std::string>{
                               "Unknown entity in line 8: 'Speaker'",
                               "The unknown entity 'Speaker' is in line 10 of the file",

@@ -1,5 +1,4 @@
 #include <omp.h>
-#include <sys/wait.h>
 
 #include "run/RayManager.h"
 #include "support/UiFixture.h"
@@ -9,12 +8,8 @@
 class ProgramTest : public UiFixture {
 protected:
     int run(const std::string& arguments, const std::string& prefix = "") {
-        const int raw =
-            std::system((prefix + " \"" TOLVENO_BINARY "\" " + arguments + " </dev/null 2>err.txt >/dev/null").c_str());
-        errors = readFile("err.txt");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return runProgram(prefix + " \"" TOLVENO_BINARY "\" " + arguments);
     }
-    std::string errors;
 };
 
 TEST_F(ProgramTest, WrongArgumentsAreReportedAndAModelWithoutReceiversIsNotRun) {

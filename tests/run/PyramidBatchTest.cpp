@@ -66,15 +66,9 @@ std::string fieldBytes(const PyramidSeed& seed) {
     for (const Vector* v : {static_cast<const Vector*>(&seed.apex), static_cast<const Vector*>(&s.edge0),
                             static_cast<const Vector*>(&s.edge1), static_cast<const Vector*>(&s.edge2),
                             static_cast<const Vector*>(&s.axis), static_cast<const Vector*>(&s.centroid),
-                            static_cast<const Vector*>(&s.plane)}) {
-        add(v->x);
-        add(v->y);
-        add(v->z);
-    }
-    add(s.radius);
-    add(s.plane.d);
-    add(s.area);
-    add(seed.level);
+                            static_cast<const Vector*>(&s.plane)})
+        add(v->x), add(v->y), add(v->z);
+    add(s.radius), add(s.plane.d), add(s.area), add(seed.level);
     return bytes;
 }
 

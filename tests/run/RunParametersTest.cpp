@@ -96,18 +96,13 @@ TEST_F(RunParametersTest, SoundSpeedAndAirAbsorption) {
 // LateCorrection is on until a settings file says otherwise, and a later file without the key (the [Parameters] of a
 // results file that job mode reads after the settings) keeps what the first said.
 TEST_F(RunParametersTest, AMissingLateCorrectionKeepsItsValue) {
-    const auto apply = [](const char* text) {
-        TConfig ini("room.ini", text);
+    const struct { const char* key; bool on, asked; } rows[] = {
+        {"Level=3", true, false}, {"LateCorrection=Off", false, true}, {"Level=3", false, true},
+        {"LateCorrection=1", true, true}};
+    for (const auto& [key, on, asked] : rows) {  // one settings file after another
+        TConfig ini("room.ini", std::string("[Parameters]\n") + key + "\n");
         ASSERT_TRUE(ini.selectParagraph("Parameters"));
         parameters.applySettings(ini);
-    };
-    parameters = RunParameters{};
-    apply("[Parameters]\nLevel=3\n");
-    EXPECT_TRUE(parameters.LateCorrection && !parameters.lateCorrectionAsked);
-    apply("[Parameters]\nLateCorrection=Off\n");
-    EXPECT_TRUE(!parameters.LateCorrection && parameters.lateCorrectionAsked);
-    apply("[Parameters]\nLevel=3\n");
-    EXPECT_FALSE(parameters.LateCorrection);
-    apply("[Parameters]\nLateCorrection=1\n");
-    EXPECT_TRUE(parameters.LateCorrection);
+        EXPECT_TRUE(parameters.LateCorrection == on && parameters.lateCorrectionAsked == asked) << key;
+    }
 }

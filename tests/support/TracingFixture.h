@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <sstream>
@@ -57,6 +58,21 @@ protected:
         EXPECT_TRUE(manager.ready);
         manager.run();
         return manager.statistics;
+    }
+    /// The six faces of the box from the origin to (x, y, z): wall w (0 to 5) lies on axis w / 2, at 0 for even w and
+    /// at the box's size for odd w, with the flags and materials[w] (0: left out, for the test to lay it otherwise).
+    static std::string box(double x, double y, double z, int flags = 1,
+                           const std::array<int, 6>& materials = {1, 1, 1, 1, 1, 1}) {
+        const double v[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
+        const int walls[6][4] = {{0, 3, 7, 4}, {1, 2, 6, 5}, {0, 1, 5, 4}, {3, 2, 6, 7}, {0, 1, 2, 3}, {4, 5, 6, 7}};
+        std::ostringstream s;
+        for (int w = 0; w < 6; ++w) {
+            if (materials[w] == 0) continue;
+            s << " Face " << flags << ' ' << materials[w] << " 4";
+            for (int i : walls[w]) s << ' ' << v[i][0] << ' ' << v[i][1] << ' ' << v[i][2];
+            s << '\n';
+        }
+        return s.str();
     }
     static BandEnergies rising() {  // 1000, 2000, ... 10000: a band read from the wrong index shows
         BandEnergies e{};

@@ -1,4 +1,3 @@
-#include <array>
 #include <tuple>
 
 #include "support/TracingFixture.h"
@@ -14,16 +13,6 @@ protected:
             "1 Opaque, " + bands(0.1) + "\n2 Ground, " + bands(0) + "\n", "", "/T0.2 /P0.0001 /O1 /U50 /C20 " + flags);
         const auto rows = arrivals(1);
         return rows.empty() ? -1 : static_cast<long>(rows.front().first);
-    }
-    static std::string box(double x, double y, double z) {  // obstructing faces from (0, 0, 0) to (x, y, z), floor first
-        const double v[8][3] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
-        std::ostringstream s;
-        for (const auto& face : {std::array{0, 1, 2, 3}, {4, 7, 6, 5}, {0, 3, 7, 4}, {1, 5, 6, 2}, {0, 4, 5, 1}, {3, 2, 6, 7}}) {
-            s << " Face 1 1 4";
-            for (int i : face) s << ' ' << v[i][0] << ' ' << v[i][1] << ' ' << v[i][2];
-            s << '\n';
-        }
-        return s.str();
     }
     const std::string ground = " Face 0 2 4 -100 -100 0 100 -100 0 100 100 0 -100 100 0\n";
 };
@@ -66,8 +55,8 @@ TEST_F(DiffractionTest, BarriersAndWallsAreCrossedOverTheEdgesTheMethodAllows) {
 // stays silent whichever method runs, whether the floor runs on under the partition or meets it in two halves.
 TEST_F(DiffractionTest, ASealedPartitionLeavesTheOtherHalfSilent) {
     const std::string partition = " Face 1 1 4 5 0 0 5 5 0 5 5 3 5 0 3\n";
-    std::string split = box(10, 5, 3);
-    split.replace(0, split.find('\n') + 1, " Face 1 1 4 0 0 0 5 0 0 5 5 0 0 5 0\n Face 1 1 4 5 0 0 10 0 0 10 5 0 5 5 0\n");
+    const std::string split = box(10, 5, 3, 1, {1, 1, 1, 1, 0, 1}) + " Face 1 1 4 0 0 0 5 0 0 5 5 0 0 5 0\n"
+                                                                   " Face 1 1 4 5 0 0 10 0 0 10 5 0 5 5 0\n";
     for (const char* method : {"/D0", "/D1", "/D2", "/D3", "/D50", "/D98", "/D99"})
         for (const std::string& room : {box(10, 5, 3) + partition, split + partition})
             EXPECT_EQ(first(room, "2.5 2.5 1.5", "7.5 2.5 1.5", std::string("/L6 /H2 /T0.1 ") + method), -1) << method;

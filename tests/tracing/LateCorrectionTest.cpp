@@ -17,68 +17,62 @@
 // 14 % short, which the second half checks, together with the first 80 ms after the direct sound being untouched.
 class LateCorrectionTest : public TracingFixture {
 protected:
-    /// Per receiver and band, the response without its last class (all that came after Time).
-    std::vector<std::vector<std::vector<double>>> trace(bool corrected) {
-        std::ostringstream entities;
-        const double x = 10, y = 8, z = 4;
-        const double faces[6][12] = {{0, 0, 0, x, 0, 0, x, y, 0, 0, y, 0}, {0, 0, z, x, 0, z, x, y, z, 0, y, z},
-                                     {0, 0, 0, x, 0, 0, x, 0, z, 0, 0, z}, {0, y, 0, x, y, 0, x, y, z, 0, y, z},
-                                     {0, 0, 0, 0, y, 0, 0, y, z, 0, 0, z}, {x, 0, 0, x, y, 0, x, y, z, x, 0, z}};
-        for (const auto& f : faces) {
-            entities << " Face 1 1 4";
-            for (double v : f) entities << ' ' << v;
-            entities << '\n';
-        }
-        entities << " Source 2.1 3.3 1.7 3 3.3 1.7 0 omni.spk\n";
-        for (const auto& r : receivers) entities << " Receiver " << r[0] << ' ' << r[1] << ' ' << r[2] << " 0 0 0\n";
-        run(entities.str(), "1 Wall, " + bands(0.2) + ", " + bands(999.9) + ", " + bands(0) + "\n",
-            "Level=10\nTime=1.6\nPrecision=0.002\nHistory=-1\nHumidity=50\nTemperature=20\nDiffraction=0\n"
-            "Diffusion=0\nHitLevel=-1\nRandomizeAfter=-1\nCloneLevel=-1\nOpenMP=2\nReport=0\nLateCorrection=" +
-                std::string(corrected ? "1\n" : "0\n"));
-        std::vector<std::vector<std::vector<double>>> heard(receivers.size());
-        for (std::size_t i = 0; i < receivers.size(); ++i) {
-            const ImpulseResponse& response = microphones().at(static_cast<int>(i + 1))->response;
-            for (int b = 0; b < bandCount; ++b) {
-                heard[i].emplace_back(response.classCount);
-                for (std::uint32_t k = 0; k < response.classCount; ++k) heard[i][b][k] = response.row(k)[b];
-            }
-        }
-        return heard;
+    /// A run at Level 10 to time s in 2 ms classes, without diffusion or diffraction, on two threads, of entities whose
+    /// one material absorbs alpha in every band and lets nothing through; the late decay corrected or not.
+    void runLevel10(const std::string& entities, double alpha, const char* time, bool corrected = true) {
+        run(entities, "1 Wall, " + bands(alpha) + ", " + bands(999.9) + ", " + bands(0) + "\n",
+            std::string("Level=10\nTime=") + time + "\nPrecision=0.002\nHistory=-1\nHumidity=50\nTemperature=20\n"
+                "Diffraction=0\nDiffusion=0\nHitLevel=-1\nRandomizeAfter=-1\nCloneLevel=-1\nOpenMP=2\nReport=0\n"
+                "LateCorrection=" + (corrected ? "1\n" : "0\n"));
     }
-    std::array<double, bandCount> exactT30(std::size_t i) const {
-        ShoeboxCase room{.size = {10, 8, 4}, .source = {2.1, 3.3, 1.7}, .receiver = receivers[i],
+    /// Receiver i's energies in band b, class by class, without its last class (all that came after Time).
+    static std::vector<double> heard(int i, int b) {
+        const ImpulseResponse& response = microphones().at(i)->response;
+        std::vector<double> energies(response.classCount);
+        for (std::uint32_t k = 0; k < response.classCount; ++k) energies[k] = response.row(k)[b];
+        return energies;
+    }
+    /// The exact image-source response at receiver of a box of α 0.2 around the source, in the last run's air.
+    static EnergyResponse imageSources(const std::array<double, 3>& size, const std::array<double, 3>& receiver) {
+        ShoeboxCase room{.size = size, .source = {2.1, 3.3, 1.7}, .receiver = receiver,
                          .soundSpeed = parameters.SoundSpeed, .precision = parameters.Precision, .time = parameters.Time};
         room.absorption.fill(0.2);
         std::copy(std::begin(parameters.airAbsorption), std::end(parameters.airAbsorption), room.airAbsorption.begin());
-        const EnergyResponse exact = shoeboxResponse(room);
-        std::array<double, bandCount> t30{};
-        for (int b = 0; b < bandCount; ++b) t30[b] = t30Of(exact.band(b), room.precision);
-        return t30;
+        return shoeboxResponse(room);
     }
+    const std::string source = " Source 2.1 3.3 1.7 3 3.3 1.7 0 omni.spk\n";
     const std::vector<std::array<double, 3>> receivers = {{7.2, 5.1, 1.3}, {5.5, 1.6, 2.8}, {8.7, 6.9, 0.9},
                                                           {3.9, 6.2, 2.2}, {6.1, 3.8, 3.1}, {1.2, 7.1, 1.0},
                                                           {9.1, 1.4, 2.5}, {4.4, 0.9, 0.8}};
 };
 
 TEST_F(LateCorrectionTest, T30WithinAJustNoticeableDifferenceOfTheImageSources) {
-    const auto plain = trace(false);
-    const auto corrected = trace(true);
+    std::ostringstream entities;
+    entities << box(10, 8, 4) << source;
+    for (const auto& r : receivers) entities << " Receiver " << r[0] << ' ' << r[1] << ' ' << r[2] << " 0 0 0\n";
+    // Per receiver and band, traced plainly and corrected.
+    std::vector<std::array<std::vector<double>, bandCount>> plain(receivers.size()), corrected(receivers.size());
+    for (const bool correct : {false, true}) {
+        runLevel10(entities.str(), 0.2, "1.6", correct);
+        for (std::size_t i = 0; i < receivers.size(); ++i)
+            for (int b = 0; b < bandCount; ++b) (correct ? corrected : plain)[i][b] = heard(static_cast<int>(i + 1), b);
+    }
     std::array<double, bandCount> meanError{};
     double plainError = 0;
     const double n = static_cast<double>(receivers.size());
     for (std::size_t i = 0; i < receivers.size(); ++i) {
-        const std::array<double, bandCount> exact = exactT30(i);
+        const EnergyResponse exact = imageSources({10, 8, 4}, receivers[i]);
         // The 80 ms after the receiver's direct sound are those of the plain run, bit for bit.
         const double direct = std::hypot(receivers[i][0] - 2.1, receivers[i][1] - 3.3, receivers[i][2] - 1.7);
         const auto early = static_cast<std::ptrdiff_t>((direct / parameters.SoundSpeed + 0.08) / parameters.Precision);
         for (int b = 0; b < bandCount; ++b) {
-            const double error = t30Of(corrected[i][b], parameters.Precision) / exact[b] - 1;
+            const double error = t30Of(corrected[i][b], exact.precision) / t30Of(exact.band(b), exact.precision) - 1;
             EXPECT_LT(std::fabs(error), 0.08) << "receiver " << i + 1 << ", band " << b;
             meanError[b] += error / n;
             EXPECT_TRUE(std::equal(plain[i][b].begin(), plain[i][b].begin() + early, corrected[i][b].begin()))
                 << "receiver " << i + 1 << ", band " << b;
         }
-        plainError += (t30Of(plain[i][3], parameters.Precision) / exact[3] - 1) / n;
+        plainError += (t30Of(plain[i][3], parameters.Precision) / t30Of(exact.band(3), exact.precision) - 1) / n;
     }
     for (int b = 0; b < bandCount; ++b) EXPECT_LT(std::fabs(meanError[b]), 0.05) << "band " << b;
     EXPECT_LT(plainError, -0.08) << "the plain run, short as it was";
@@ -96,9 +90,7 @@ TEST_F(LateCorrectionTest, EachReceiverOfAnLShapedRoomKeepsItsOwnDecay) {
         " Source 10 2 1.5 9 2 1.5 0 omni.spk\n Receiver 7 1.3 1.2 0 0 0\n Receiver 4.5 2.6 1.6 0 0 0\n"
         " Receiver 1.8 1.5 1.1 0 0 0\n Receiver 2.1 5.5 1.4 0 0 0\n Receiver 1.2 7.4 1.7 0 0 0\n"
         " Receiver 3.0 9.0 1.3 0 0 0\n";
-    run(room, "1 Uniform, " + bands(0.15) + ", " + bands(999.9) + ", " + bands(0) + "\n",
-        "Level=10\nTime=1.2\nPrecision=0.002\nHistory=-1\nHumidity=50\nTemperature=20\nDiffraction=0\nDiffusion=0\n"
-        "HitLevel=-1\nRandomizeAfter=-1\nCloneLevel=-1\nOpenMP=2\nReport=0\nLateCorrection=1\n");
+    runLevel10(room, 0.15, "1.2");
     std::ifstream stored(std::string(TOLVENO_TEST_DATA) + "/tracing/golden/lroom-level16-1k.txt");
     std::string line;
     int receiver = 0;
@@ -106,9 +98,7 @@ TEST_F(LateCorrectionTest, EachReceiverOfAnLShapedRoomKeepsItsOwnDecay) {
         if (line.starts_with("#")) continue;
         std::istringstream numbers(line);
         const std::vector<double> reference{std::istream_iterator<double>(numbers), {}};
-        const ImpulseResponse& response = microphones().at(++receiver)->response;
-        std::vector<double> traced(response.classCount);
-        for (std::uint32_t k = 0; k < response.classCount; ++k) traced[k] = response.row(k)[5];
+        const std::vector<double> traced = heard(++receiver, 5);
         ASSERT_EQ(traced.size(), reference.size());
         const double error = t30Of(traced, 0.002) / t30Of(reference, 0.002) - 1;
         EXPECT_LT(std::fabs(error), 0.08) << "receiver " << receiver << ": " << error;
@@ -122,44 +112,23 @@ TEST_F(LateCorrectionTest, EachReceiverOfAnLShapedRoomKeepsItsOwnDecay) {
 // against exact image sources within 10 % (measured 3 % low; the sphere's volume is measured within 0.2 % of the
 // cap formula, while a sphere taken whole would read 16 % low, the share of it behind the partition).
 TEST_F(LateCorrectionTest, APartitionBoundsWhatAReceiversSphereGathers) {
-    std::ostringstream model;
-    const double faces[7][12] = {{0, 0, 0, 10, 0, 0, 10, 8, 0, 0, 8, 0}, {0, 0, 4, 10, 0, 4, 10, 8, 4, 0, 8, 4},
-                                 {0, 0, 0, 10, 0, 0, 10, 0, 4, 0, 0, 4}, {0, 8, 0, 10, 8, 0, 10, 8, 4, 0, 8, 4},
-                                 {0, 0, 0, 0, 8, 0, 0, 8, 4, 0, 0, 4},   {10, 0, 0, 10, 8, 0, 10, 8, 4, 10, 0, 4},
-                                 {5, 0, 0, 5, 8, 0, 5, 8, 4, 5, 0, 4}};
-    for (const auto& f : faces) {
-        model << " Face 1 1 4";
-        for (double v : f) model << ' ' << v;
-        model << '\n';
+    runLevel10(box(10, 8, 4) + " Face 1 1 4 5 0 0 5 8 0 5 8 4 5 0 4\n" + source +
+                   " Receiver 5.5 4.2 1.9 0 0 0\n Receiver 4.5 4.2 1.9 0 0 0\n",
+               0.2, "0.8");
+    for (int b = 0; b < bandCount; ++b) {
+        const std::vector<double> behind = heard(1, b);
+        EXPECT_EQ(std::accumulate(behind.begin(), behind.end(), 0.0), 0) << "band " << b;
     }
-    model << " Source 2.1 3.3 1.7 3 3.3 1.7 0 omni.spk\n Receiver 5.5 4.2 1.9 0 0 0\n Receiver 4.5 4.2 1.9 0 0 0\n";
-    run(model.str(), "1 Wall, " + bands(0.2) + ", " + bands(999.9) + ", " + bands(0) + "\n",
-        "Level=10\nTime=0.8\nPrecision=0.002\nHistory=-1\nHumidity=50\nTemperature=20\nDiffraction=0\n"
-        "Diffusion=0\nHitLevel=-1\nRandomizeAfter=-1\nCloneLevel=-1\nOpenMP=2\nReport=0\nLateCorrection=1\n");
-    const ImpulseResponse& behind = microphones().at(1)->response;
-    double heardBehind = 0;
-    for (std::uint32_t k = 0; k < behind.classCount; ++k)
-        for (int b = 0; b < bandCount; ++b) heardBehind += behind.row(k)[b];
-    EXPECT_EQ(heardBehind, 0);
-
-    ShoeboxCase half{.size = {5, 8, 4}, .source = {2.1, 3.3, 1.7}, .receiver = {4.5, 4.2, 1.9},
-                     .soundSpeed = parameters.SoundSpeed, .precision = parameters.Precision, .time = parameters.Time};
-    half.absorption.fill(0.2);
-    std::copy(std::begin(parameters.airAbsorption), std::end(parameters.airAbsorption), half.airAbsorption.begin());
-    const std::vector<double> exact = shoeboxResponse(half).band(3);
-    const ImpulseResponse& before = microphones().at(2)->response;
     // From 200 to 600 ms (past the blend, before the last class), each against its first 20 ms, which hold the
     // direct sound and the first reflections: exact in both (the units differ).
-    const auto sum = [&](const auto& energy, double from, double to) {
+    const std::vector<double> traced = heard(2, 3), exact = imageSources({5, 8, 4}, {4.5, 4.2, 1.9}).band(3);
+    const auto sum = [](const std::vector<double>& energy, double from, double to) {
         double total = 0;
         for (auto k = static_cast<std::uint32_t>(from / parameters.Precision); k < to / parameters.Precision; ++k)
-            total += energy(k);
+            total += energy[k];
         return total;
     };
-    const auto traced = [&](std::uint32_t k) { return before.row(k)[3]; };
-    const auto expected = [&](std::uint32_t k) { return exact[k]; };
-    EXPECT_NEAR(sum(traced, 0.2, 0.6) / sum(traced, 0, 0.02) / (sum(expected, 0.2, 0.6) / sum(expected, 0, 0.02)), 1,
-                0.1);
+    EXPECT_NEAR(sum(traced, 0.2, 0.6) / sum(traced, 0, 0.02) / (sum(exact, 0.2, 0.6) / sum(exact, 0, 0.02)), 1, 0.1);
 }
 
 // The key is on unless a settings file says otherwise (the first of a key's lines counts), and works in runs traced

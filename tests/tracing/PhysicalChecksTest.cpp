@@ -12,10 +12,8 @@ protected:
     TraceStatistics runRoom(const std::string& settings) {
         std::string library;
         for (int w = 0; w < 6; ++w) library += std::to_string(w + 1) + " Wall, " + bands(0.05 * (w + 1)) + "\n";
-        return run(" Face 0 1 4 0 0 0 0 8 0 0 8 3 0 0 3\n Face 0 2 4 10 0 0 10 8 0 10 8 3 10 0 3\n"
-                   " Face 0 3 4 0 0 0 10 0 0 10 0 3 0 0 3\n Face 0 4 4 0 8 0 10 8 0 10 8 3 0 8 3\n"
-                   " Face 0 5 4 0 0 0 10 0 0 10 8 0 0 8 0\n Face 0 6 4 0 0 3 10 0 3 10 8 3 0 8 3\n"
-                   " Source 3.1 2.3 1.7 4.1 2.3 1.7 0 omni.spk\n Receiver 6.7 5.2 1.1 5.7 5.2 1.1\n",
+        return run(box(10, 8, 3, 0, {1, 2, 3, 4, 5, 6}) +
+                       " Source 3.1 2.3 1.7 4.1 2.3 1.7 0 omni.spk\n Receiver 6.7 5.2 1.1 5.7 5.2 1.1\n",
                    library, "Humidity=50\nTemperature=20\nHitLevel=-1\nCloneLevel=-1\nRandomizeAfter=-1\nLevel=8\n" + settings);
     }
     static double component(const Vector& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }

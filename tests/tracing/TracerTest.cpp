@@ -175,9 +175,7 @@ TEST_F(TracerTest, AMonopermeableFaceThePyramidPassesSpawnsAReflectionClone) {
 // positions) exactly as the loop over all.
 TEST_F(TracerTest, TheReceiversTheIndexPassesOverAreThoseNoLegServes) {
     std::ostringstream body;
-    body << " Face 1 1 4 0 0 0 10 0 0 10 8 0 0 8 0\n Face 1 1 4 0 0 4 0 8 4 10 8 4 10 0 4\n"
-            " Face 1 1 4 0 0 0 0 0 4 10 0 4 10 0 0\n Face 1 1 4 0 8 0 10 8 0 10 8 4 0 8 4\n"
-            " Face 1 1 4 0 0 0 0 8 0 0 8 4 0 0 4\n Face 1 1 4 10 0 0 10 0 4 10 8 4 10 8 0\n";
+    body << box(10, 8, 4);
     for (int k = 0; k < 160; ++k) body << " Receiver " << 1 + k % 8 << ' ' << 1 + k / 8 % 5 * 1.5 << ' ' << 0.5 + k / 40 << " 0 0 1\n";
     load(body.str());
     parameters.History = -1;  // to Time

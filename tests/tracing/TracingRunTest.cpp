@@ -8,11 +8,8 @@ class TracingRunTest : public TracingFixture {
 protected:
     /// The energy each receiver heard in each band, over the whole response.
     std::vector<double> trace(const std::string& sources, int threads, bool saveAll, TraceStatistics* statistics) {
-        *statistics = run(" Face 0 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 0 1 4 6 0 0 6 5 0 6 5 3 6 0 3\n"
-                          " Face 0 2 4 0 0 0 6 0 0 6 0 3 0 0 3\n Face 0 2 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
-                          " Face 0 3 4 0 0 0 6 0 0 6 5 0 0 5 0\n Face 0 3 4 0 0 3 6 0 3 6 5 3 0 5 3\n"
-                          " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" + sources + " Receiver 4.7 2.2 1.3 0 0 0\n"
-                          " Receiver 1.9 3.6 1.6 0 0 0\n",
+        *statistics = run(box(6, 5, 3, 0, {1, 1, 2, 2, 3, 3}) + " Face 1 4 4 3 1 0 3 3 0 3 3 2 3 1 2\n" + sources +
+                              " Receiver 4.7 2.2 1.3 0 0 0\n Receiver 1.9 3.6 1.6 0 0 0\n",
                           "1 Plaster, " + bands(0.05) + "\n2 Wood, 0.15 0.15 0.12 0.1 0.1 0.08 0.07 0.07 0.07 0.07\n3 Tiles, " +
                               bands(0.5) + "\n4 Panel, " + bands(0.3) + ", " + bands(10) + ", " + bands(0.2) + "\n",
                           "Level=3\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\nHitLevel=-1\n"
@@ -82,10 +79,8 @@ TEST_F(TracingRunTest, ATiledRoomHearsWhatTheWholeRoomHears) {
                     s << " Face 1 1 4 " << x0 << ' ' << y0 << ' ' << z << ' ' << x1 << ' ' << y0 << ' ' << z << ' ' << x1 << ' '
                       << y1 << ' ' << z << ' ' << x0 << ' ' << y1 << ' ' << z << '\n';
                 }
-        run(s.str() + " Face 1 1 4 0 0 0 0 5 0 0 5 3 0 0 3\n Face 1 1 4 6 0 0 6 0 3 6 5 3 6 5 0\n"
-                      " Face 1 1 4 0 0 0 0 0 3 6 0 3 6 0 0\n Face 1 1 4 0 5 0 6 5 0 6 5 3 0 5 3\n"
-                      " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n Receiver 4.7 2.2 1.3 0 0 0\n"
-                      " Receiver 1.9 3.6 1.6 0 0 0\n Receiver 3.1 0.7 2.2 0 0 0\n",
+        run(s.str() + box(6, 5, 3, 1, {1, 1, 1, 1, 0, 0}) + " Source 1.5 1.2 1.4 2.5 1.2 1.4 0 omni.spk\n"
+                " Receiver 4.7 2.2 1.3 0 0 0\n Receiver 1.9 3.6 1.6 0 0 0\n Receiver 3.1 0.7 2.2 0 0 0\n",
             "1 Plaster, " + bands(0.1) + "\n", "Level=6\nHistory=3\nTime=0.2\nPrecision=0.001\nHumidity=50\nTemperature=20\n"
             "RandomizeAfter=-1\nOpenMP=1\nCrackTolerance=0.02\n");
         std::vector<double> sums(3);
