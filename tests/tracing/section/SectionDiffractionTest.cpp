@@ -79,6 +79,8 @@ TEST_F(SectionDiffractionTest, EachMethodFindsItsPathsOverTheCutFaces) {
         {"/D50", two, {{{7, 0.49, 4}}}, "", 0},
         {"/D3", two, {{{3, 0.21, 3}, {7, 0.49, 4}}}, "", 0},
         {"/D98", two, {{{3, 0.21, 3.005}, {7, 0.49, 4.005}}}, "", 0},
+        // A canopy wholly above S and R (x = 7, z from 4 to 5) lifts the hull over its top; the barrier stays below.
+        {"/D3", thin + " Face 1 1 4 7 -50 4 7 50 4 7 50 5 7 -50 5\n", {{{7, 0.49, 5}}}, "", 0},
         // From 99 a direct leg is also searched sideways; a reflected leg only in the vertical section.
         {"/D99", narrow, {{{5, 0, 10.005}}, {{5, -2.005, 1}}}, level, 0},
         {"/D98", narrow, {{{5, 0, 10.005}}}, level, 0},
@@ -86,13 +88,17 @@ TEST_F(SectionDiffractionTest, EachMethodFindsItsPathsOverTheCutFaces) {
         {"/D98", balcony, {{{6, 0, 10.005}, {10.007, 0, 2}}}, ahead, 0},
         {"/D98", block, {{{5, 0.35, 6.005}, {9.19, 0.07 * 9.19, 6.005}}}, "", 0},
     };
-    for (const auto& [flags, faces, paths, receivers, order] : cases) {
-        SCOPED_TRACE(std::string(flags) + ", order " + std::to_string(order) + ": " + faces.substr(0, 200));
-        field(faces, flags, receivers.empty() ? defaultReceiver : receivers);
-        EXPECT_EQ(diffract(order), !paths.empty());
-        expectPaths(paths);
-        if (paths.empty()) { EXPECT_FALSE(std::filesystem::exists("room$1.dxf")) << "a drawing only with a path"; }
-    }
+    // Drawn, a section takes every face; undrawn (the drawings used up), those near it: the same paths either way.
+    for (const auto& [flags, faces, paths, receivers, order] : cases)
+        for (const bool drawn : {true, false}) {
+            SCOPED_TRACE(std::string(flags) + ", order " + std::to_string(order) + (drawn ? ", drawn: " : ": ") +
+                         faces.substr(0, 200));
+            field(faces, flags, receivers.empty() ? defaultReceiver : receivers);
+            if (!drawn) SectionDrawing::stop();
+            EXPECT_EQ(diffract(order), !paths.empty());
+            expectPaths(paths);
+            if (paths.empty()) { EXPECT_FALSE(std::filesystem::exists("room$1.dxf")) << "a drawing only with a path"; }
+        }
 }
 
 // A reflected leg from S on the wall x = 0 (face 2), whose cut runs through S: it is no obstacle of the leg. Arrivals
