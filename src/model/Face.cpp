@@ -52,9 +52,3 @@ void Face::extendBox(Coord& min, Coord& max) const {
 
 bool Face::isTransparent() const { return (flags & (FaceFlag::reversed | FaceFlag::open)) != 0; }
 
-void Face::setOpen(bool on) {
-    const std::uint32_t before = flags;
-    flags = on ? flags | FaceFlag::open : flags & ~FaceFlag::open;
-    // The probes sit outside an opaque face and inside a transparent one.
-    if (flags != before && ((flags & FaceFlag::obstructing) || isTransparent()) && isValid()) computeEdges();
-}

@@ -46,8 +46,6 @@ public:
     /// True when the face has a vertex array of at least 3 vertices.
     bool isValid() const override { return !vertices.empty() && vertexCount >= 3; }
 
-    /// Sets or clears the open bit (recomputing the edge probes when that changes what they are).
-    virtual void setOpen(bool on);
     /// Whether the face lets rays through instead of reflecting them.
     virtual bool isTransparent() const;
     /// Records the wall that contains the face.
@@ -57,7 +55,7 @@ public:
     bool setVertices(const Coord* points, std::uint32_t count);
     /// Computes the plane, flattens the vertices onto it and derives box, edges, area and convexity.
     void computePlane();
-    /// Recomputes the centroid, the edge probes and the edge lines.
+    /// Recomputes the centroid and the edge lines.
     void computeEdges();
     /// Whether a point of the face's plane lies in the face (bounds widened by the crack tolerance).
     bool contains(const Coord& p) const;
@@ -75,7 +73,6 @@ public:
     std::vector<Coord> vertices;
     std::vector<Line> edgeLines;
     std::uint16_t vertexCount = 0;
-    std::vector<Coord> edgeProbes;
     double area = 0;
     Plane plane;
     Coord centroid;

@@ -9,10 +9,8 @@
 #include "ui/Messages.h"
 
 namespace {
-// Where a ray is taken as parallel to a plane, and how close in front of its
-// start a hit must be to count.
+// Where a ray is taken as parallel to a plane.
 constexpr double parallelLimit = 1e-6;
-constexpr double probeOffset = 0.01;
 }  // namespace
 
 Face::Face(const Coord& a, const Coord& b, const Coord& c, const Coord& d, std::uint16_t material)
@@ -108,19 +106,8 @@ void Face::computeEdges() {
     Vector sum;
     for (const Coord& p : vertices) sum = sum + p;
     centroid = Coord(sum * (1.0 / static_cast<double>(n)));
-    // Probes sit just outside an opaque face and just inside a transparent one.
-    const double delta = isTransparent() ? -probeOffset : probeOffset;
-    edgeProbes.resize(n);
     edgeLines.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const Coord& a = vertices[i];
-        const Coord& b = vertices[(i + 1) % n];
-        const Coord middle = Coord((a + b) * 0.5);
-        const Versor outward(middle - centroid);
-        const double r = distance(centroid, middle);
-        edgeProbes[i] = centroid + (r + delta) * outward;
-        edgeLines[i] = Line(a, b);
-    }
+    for (std::size_t i = 0; i < n; ++i) edgeLines[i] = Line(vertices[i], vertices[(i + 1) % n]);
 }
 
 // Every edge's outward direction must see all other vertices on one side;
