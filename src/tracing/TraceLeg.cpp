@@ -26,8 +26,10 @@ bool anyAbove0(const BandEnergies& energy) {
 // The distance from a hit point to the nearest line of a face's edges.
 double edgeDistance(const Face& face, const Coord& point) {
     double nearest = 1e12;
-    for (const Line& edge : face.edgeLines)
+    for (std::size_t i = 0; i < face.vertices.size(); ++i) {
+        const Line edge = face.edgeLine(i);
         nearest = std::min(nearest, cross(point - edge.origin, edge.direction()).modulus());
+    }
     return nearest;
 }
 }  // namespace
