@@ -55,10 +55,8 @@ public:
     bool setVertices(const Coord* points, std::uint32_t count);
     /// Computes the plane, flattens the vertices onto it and derives box, edges, area and convexity.
     void computePlane();
-    /// Recomputes the centroid.
-    void computeCentroid();
-    /// The line along edge i, from vertex i toward the next.
-    Line edgeLine(std::size_t i) const { return Line(vertices[i], vertices[(i + 1) % vertices.size()]); }
+    /// Recomputes the centroid and the edge lines.
+    void computeEdges();
     /// Whether a point of the face's plane lies in the face (bounds widened by the crack tolerance).
     bool contains(const Coord& p) const;
     /// The area test of a convex face: p lies in it when the edge triangles add up to no more than the area.
@@ -73,6 +71,7 @@ public:
     std::uint32_t flags = 0;
     std::uint16_t material = 0;
     std::vector<Coord> vertices;
+    std::vector<Line> edgeLines;
     std::uint16_t vertexCount = 0;
     double area = 0;
     Plane plane;

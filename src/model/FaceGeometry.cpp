@@ -82,7 +82,7 @@ void Face::computePlane() {
     if (boxMin.x > boxMax.x) std::swap(boxMin.x, boxMax.x);
     if (boxMin.y > boxMax.y) std::swap(boxMin.y, boxMax.y);
     if (boxMin.z > boxMax.z) std::swap(boxMin.z, boxMax.z);
-    computeCentroid();
+    computeEdges();
 
     Vector sum;
     double perimeter = 0;
@@ -101,11 +101,13 @@ void Face::computePlane() {
     if (!isConvex) computeProjected();
 }
 
-void Face::computeCentroid() {
+void Face::computeEdges() {
     const std::size_t n = vertices.size();
     Vector sum;
     for (const Coord& p : vertices) sum = sum + p;
     centroid = Coord(sum * (1.0 / static_cast<double>(n)));
+    edgeLines.resize(n);
+    for (std::size_t i = 0; i < n; ++i) edgeLines[i] = Line(vertices[i], vertices[(i + 1) % n]);
 }
 
 // Every edge's outward direction must see all other vertices on one side;

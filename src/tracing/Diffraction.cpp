@@ -66,8 +66,8 @@ private:
 int nearestEdge(const Face& face, const Coord& crossing) {
     int best = -1;
     double nearest = 1e300;
-    for (std::size_t e = 0; e < face.vertices.size(); ++e) {
-        const double d = distanceToLine(face.edgeLine(e), crossing);
+    for (std::size_t e = 0; e < face.edgeLines.size(); ++e) {
+        const double d = distanceToLine(face.edgeLines[e], crossing);
         if (d < nearest) {
             nearest = d;
             best = static_cast<int>(e);
@@ -86,7 +86,7 @@ bool EdgePaths::overEdges(const Face& first, const Coord& crossing, const Face* 
 
 bool EdgePaths::overEdge(const Face& first, int edge, const Coord& crossing, const Face* monopermeable) {
     const unsigned diffraction = parameters.Diffraction;
-    Coord d1 = nearestOnLine(first.edgeLine(static_cast<std::size_t>(edge)), crossing);
+    Coord d1 = nearestOnLine(first.edgeLines[edge], crossing);
     Coord v = first.vertices[edge];
     PathEdge edge1{&first, edge};
     ObstructionList list;
@@ -97,7 +97,7 @@ bool EdgePaths::overEdge(const Face& first, int edge, const Coord& crossing, con
         const Face& blocking = *list.entries[0].face;
         const int e = nearestEdge(blocking, crossing);
         if (e < 0) return false;
-        d1 = nearestOnLine(blocking.edgeLine(static_cast<std::size_t>(e)), crossing);
+        d1 = nearestOnLine(blocking.edgeLines[e], crossing);
         v = blocking.vertices[e];
         edge1 = PathEdge{&blocking, e};
     }
@@ -122,7 +122,7 @@ bool EdgePaths::secondEdge(const Face& first, const PathEdge& edge1, const Coord
             const Coord& corner = f2.vertices[w];
             if (!unobstructed(v, corner) || !unobstructed(corner, receiver_)) continue;
             if (recorded_) ++freeVertices;
-            const Coord points[2] = {path0, nearestOnLine(f2.edgeLine(w), crossing)};
+            const Coord points[2] = {path0, nearestOnLine(f2.edgeLines[w], crossing)};
             const std::uint32_t faces[2] = {first.number, f2.number};
             const PathEdge edges[2] = {edge1, {&f2, static_cast<int>(w)}};
             any = record(2, points, faces, edges) || any;
@@ -133,7 +133,7 @@ bool EdgePaths::secondEdge(const Face& first, const PathEdge& edge1, const Coord
     const Face& b = *blocking.entries[1].face;
     int i = 0, j = 0;
     if (blockingCount != 2 || !a.findSharedEdge(b, i, j)) return false;
-    const Line shared = a.edgeLine(static_cast<std::size_t>(i));
+    const Line& shared = a.edgeLines[i];
     const Coord middle = Coord((a.vertices[i] + a.vertices[(i + 1) % a.vertices.size()]) * 0.5);
     if (!unobstructed(v, middle) || !unobstructed(middle, receiver_)) return false;
     const Coord points[2] = {path0, nearestOnLine(shared, crossing)};

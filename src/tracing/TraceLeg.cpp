@@ -26,10 +26,8 @@ bool anyAbove0(const BandEnergies& energy) {
 // The distance from a hit point to the nearest line of a face's edges.
 double edgeDistance(const Face& face, const Coord& point) {
     double nearest = 1e12;
-    for (std::size_t i = 0; i < face.vertices.size(); ++i) {
-        const Line edge = face.edgeLine(i);
+    for (const Line& edge : face.edgeLines)
         nearest = std::min(nearest, cross(point - edge.origin, edge.direction()).modulus());
-    }
     return nearest;
 }
 }  // namespace
