@@ -18,16 +18,3 @@ inline bool intersect(const Line& line, const Plane& plane, Coord& point) {
     point = line.origin + t * line.direction();
     return true;
 }
-
-// Foot of the perpendicular from p to the line; line.origin when the direction is (nearly) zero.
-inline Coord project(const Vector& p, const Line& line) {
-    const Versor& dir = line.direction();
-    const double dd = dot(dir, dir);
-    // A degenerate direction has no foot; the origin is the nearest defined answer and never NaN.
-    if (dd < EPSILON) {
-        return line.origin;
-    }
-    // Divide by dir·dir rather than assume a unit direction: lines may carry unnormalised ones.
-    const double t = dot(p - line.origin, dir) / dd;
-    return line.origin + t * dir;
-}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <string>
 
 #include "acoustics/MicrophoneList.h"
@@ -74,6 +75,38 @@ TEST_F(ImpulseResponseTest, LevelsOfABandTheLinearSumAndTheAWeightedSum) {
         EXPECT_EQ(band3.at(k), k == 3 ? 0 : k == 10 ? 20 : -999.9f) << k;
         EXPECT_NEAR(linear.at(k), k < 10 ? 0 : k == 10 ? 30 : -999.9, 1e-4) << k;
         EXPECT_NEAR(weighted.at(k), weights[k], 1e-4) << k;
+    }
+}
+
+TEST_F(ImpulseResponseTest, ReadingReplacesOrAddsShiftedAndWeightedRows) {
+    // N = 3. Row k of the file is f(k); the response holds 1 everywhere before each read.
+    const auto f = [](int k) { return ramp(10.0f * (k + 1)); };
+    const auto a = [&](int k) { return one + f(k); };
+    const auto w = [&](int k) { return a(k) + BandEnergies{0, 0, 0, 0, 0, 0, 0, 0, 0, -0.5f * f(k)[9]}; };
+    std::string text;
+    for (int k = 0; k < 5; ++k, text += '\n')
+        for (int b = 0; b < bandCount; ++b) text += std::to_string(10 * (k + 1) + b) + ' ';
+    const std::array<double, bandCount> unit{1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, halfLast{1, 1, 1, 1, 1, 1, 1, 1, 1, 0.5};
+    const struct { const char* what; bool cut, weighted, andAdd; double delay; BandEnergies rows[4]; } cases[] = {
+        {"replaced (a negative delay is none)", false, false, false, -0.5, {f(0), f(1), f(2), f(3)}},
+        {"under a class: added", false, false, false, 0.5, {a(0), a(1), a(2), a(3)}},
+        {"1.5 classes: one later", false, false, false, 1.5, {one, a(0), a(1), a(2) + f(3)}},
+        {"far past the end", false, false, false, 1e30, {one, one, one, a(0) + f(1) + f(2) + f(3)}},
+        {"weighted", false, true, false, 0, {w(0), w(1), w(2), w(3)}},
+        {"readAndAdd", false, false, true, 0, {a(0), a(1), a(2), a(3)}},
+        {"a row and a half", true, false, false, 0, {f(0), one, one, one}},
+        {"a row and a half, delayed", true, false, false, 1, {one, a(0), one, one}}};
+    for (const auto& c : cases) {
+        ImpulseResponse response = make(3, 1);
+        std::fill(response.rows.begin(), response.rows.end(), one);
+        std::istringstream in(c.cut ? text.substr(0, text.find('\n') + 1) + "5 5 5 5 5\n" : text);
+        const auto& gains = c.weighted ? halfLast : unit;
+        const bool whole = c.andAdd ? response.readAndAdd(in, gains, c.delay) : response.read(in, gains, c.delay);
+        EXPECT_EQ(whole, !c.cut) << c.what;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(response.row(k), c.rows[k]) << c.what << ", row " << k;
+        EXPECT_EQ(response.row(4), one) << c.what << ": the spare row";
+        int next = 0;
+        EXPECT_TRUE(c.cut || (in >> next && next == 50)) << c.what << ": the row past N stays in the stream";
     }
 }
 

@@ -44,3 +44,19 @@ TEST(GeometryTest, RotateAQuarterTurnAboutTheAxesOnly) {
     for (const auto& [axis, expected] : rows)
         EXPECT_TRUE(near(rotate(p, axis, std::numbers::pi / 2), expected)) << axis.x << ' ' << axis.y << ' ' << axis.z;
 }
+
+TEST(GeometryTest, LinesMeetPlanes) {
+    const Line down(Coord(0, 0, 5), Versor(0, 0, -1));
+    const std::tuple<Line, Plane, Vector> rows[] = {
+        {down, Plane(), {0, 0, 0}}, {down, Plane(Z_AXIS, -2), {0, 0, 2}}, {down, Plane(Versor(0, 0, -1), 2), {0, 0, 2}},
+        {Line(Coord(0, 0, 4), Versor(1, 0, -1)), Plane(), {4, 0, 0}},
+        {Line(Coord(1, 2, 5), Versor(0, 0, 1)), Plane(), {1, 2, 0}}};  // the whole line: behind its origin too
+    for (const auto& [line, plane, expected] : rows) {
+        Coord point;
+        ASSERT_TRUE(intersect(line, plane, point));
+        EXPECT_TRUE(near(point, expected));
+    }
+    Coord point(7, 8, 9);  // parallel, |n.d| < EPSILON: no point, and the point is left alone
+    EXPECT_FALSE(intersect(Line(Coord(0, 0, 1), Versor::unnormalised(Vector(1, 0, 0.9e-6))), Plane(), point));
+    EXPECT_TRUE(near(point, {7, 8, 9}, 0));
+}

@@ -192,11 +192,26 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
             return entries;
         };
         // The box of a segment: from a sliver to most of the room.
+        auto boxOf = [&](std::size_t k) {
+            const Coord &a = all[k].from, &b = all[k].to;
+            return std::pair{Coord(std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)),
+                             Coord(std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z))};
+        };
         auto boxAnswer = [&](std::size_t k) {
             std::vector<std::uint32_t> entries;
-            const Coord &a = all[k].from, &b = all[k].to;
-            model.facesInBox({std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)},
-                             {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)}, entries);
+            model.facesInBox(boxOf(k).first, boxOf(k).second, entries);
+            return entries;
+        };
+        // The same by every face's own box.
+        auto byBoxes = [&](std::size_t k) {
+            const auto [lo, hi] = boxOf(k);
+            std::vector<std::uint32_t> entries;
+            for (std::uint32_t i = 0; i < model.count(); ++i) {
+                const Face& f = *model.faceAt(i);
+                if (f.boxMin.x <= hi.x && f.boxMax.x >= lo.x && f.boxMin.y <= hi.y && f.boxMax.y >= lo.y &&
+                    f.boxMin.z <= hi.z && f.boxMax.z >= lo.z)
+                    entries.push_back(i);
+            }
             return entries;
         };
         // Along an edge of a face (where the tiles' neighbours meet it too), or a segment through the room.
@@ -224,7 +239,7 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
             const ObstructionAnswer scanned = obstructionAnswer(model, all[k]);
             ASSERT_EQ(obstructions[k], scanned) << "segment " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             ASSERT_EQ(near[k], nearAnswer(k)) << "faces near point " << k << " of the room placed " << place.turn << ", " << place.offset.x;
-            ASSERT_EQ(inBox[k], boxAnswer(k)) << "faces in box " << k << " of the room placed " << place.turn << ", " << place.offset.x;
+            ASSERT_TRUE(inBox[k] == boxAnswer(k) && inBox[k] == byBoxes(k)) << "faces in box " << k << " of the room placed " << place.turn << ", " << place.offset.x;
             cut += !near[k].empty();
             some += !inBox[k].empty() && inBox[k].size() < model.count();
             ASSERT_EQ(along[k], alongAnswer(k)) << "faces along " << k << " of the room placed " << place.turn << ", " << place.offset.x;
@@ -269,6 +284,21 @@ TEST_F(IndexedSearchTest, AChainOfTiesLongerThanTheReachIsFollowedToItsEnd) {
     const HitAnswer scan = hitAnswer(model, q);
     EXPECT_EQ(indexed, scan);
     EXPECT_TRUE(scan.n == 2 && scan.faces[0]->number == 302 && scan.faces[1]->number == 2 && std::fabs(scan.distance - 5) < 1e-9);
+}
+
+// A face is along an edge when its plane passes within the crack tolerance c of both ends, even where the edge's
+// midpoint lies beyond the face's box widened by c: a square tilted in the plane z = x, an edge 0.9 c off it.
+TEST_F(IndexedSearchTest, AFaceIsAlongAnEdgeBeyondItsBoxWithinTheCrackTolerance) {
+    const double c = 0.01, s = 0.9 * c / std::sqrt(2.0);
+    parameters.CrackTolerance = c;
+    Model model;
+    std::istringstream in("EntityList\n Face 1 1 4 0 0 0 1 0 1 1 1 1 0 1 0\nEnd\n");
+    model.load(in);
+    // The point of the plane 0.9 c beyond the top edge (x = z = 1), moved 0.9 c off the plane, upward.
+    const Coord middle(1 + 0.9 * c - s, 0.5, 1 + 0.9 * c + s);
+    const Face* found[2] = {};
+    EXPECT_EQ(model.findFacesAlong(middle - Vector(0, 0.1, 0), middle + Vector(0, 0.1, 0), found, 2), 1);
+    EXPECT_GT(middle.z, model.faceAt(0)->boxMax.z);
 }
 
 // Far from the origin the index still proposes only the boxes near a ray: a floor of 10,000 one-metre tiles in

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "results/ParameterTable.h"
+#include "results/ReportPage.h"
 #include "support/UiFixture.h"
 
 namespace {
@@ -116,3 +117,17 @@ TEST_F(ParameterTableTest, TheCsvStrengthTimeZeroAndTheLastClass) {
     }
 }
 
+TEST_F(ParameterTableTest, AResponseOfASingleRowGivesNoValuesAndStillAReport) {
+    TConfig file("one.___",
+                 "[Parameters]\nTime = 0 s\nPrecision = 0 s\n\n[Microphone_1]\n Position = 1 2 3 1 0 0\n"
+                 " Direct Wave = 0.01 s\n LFC = 0 0 0 0 0 0 0 0 0 0\n LE  = 0 0 0 0 0 0 0 0 0 0\n"
+                 " LF  = 0 0 0 0 0 0 0 0 0 0\n Impulse response =\n 1 1 1 1 1 1 1 1 1 1\n\n[End]\n");
+    ResultsContents contents;
+    ASSERT_TRUE(readResultsContents(file, contents));
+    const ParameterTable table(contents);
+    for (const ParameterRow& row : table.rows())
+        EXPECT_EQ(row.value.value.has_value(), row.value.name.starts_with("L")) << row.value.name;
+    std::ostringstream page;
+    writeReportPage(page, "one.___", contents, table);
+    EXPECT_TRUE(page.str().ends_with("</html>\n"));
+}

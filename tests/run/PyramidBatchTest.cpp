@@ -66,9 +66,15 @@ std::string fieldBytes(const PyramidSeed& seed) {
     for (const Vector* v : {static_cast<const Vector*>(&seed.apex), static_cast<const Vector*>(&s.edge0),
                             static_cast<const Vector*>(&s.edge1), static_cast<const Vector*>(&s.edge2),
                             static_cast<const Vector*>(&s.axis), static_cast<const Vector*>(&s.centroid),
-                            static_cast<const Vector*>(&s.plane)})
-        add(v->x), add(v->y), add(v->z);
-    add(s.radius), add(s.plane.d), add(s.area), add(seed.level);
+                            static_cast<const Vector*>(&s.plane)}) {
+        add(v->x);
+        add(v->y);
+        add(v->z);
+    }
+    add(s.radius);
+    add(s.plane.d);
+    add(s.area);
+    add(seed.level);
     return bytes;
 }
 
@@ -94,6 +100,39 @@ TEST(PyramidBatchTest, BatchesShrinkTowardTheEndOfASource) {
     for (const auto& row : rows)
         EXPECT_EQ(PyramidBatch::size(row.remaining, row.processes), row.expected)
             << row.remaining << " pyramids over " << row.processes << " processes";
+}
+
+// Batches taken one after another number their seeds on from the last, are the generator's seeds in its order, are
+// sized for the takers and held to the most asked for; a stop or an empty generator gives none.
+TEST(PyramidBatchTest, BatchesTakenAreTheGeneratorsSeedsNumberedInTurn) {
+    PyramidGenerator generator, reference;
+    generator.start(Coord(0.1, 0.2, 0.3), 3, false);
+    reference.start(Coord(0.1, 0.2, 0.3), 3, false);
+    bool stop = false;
+    std::uint32_t handedOut = 0;
+    PyramidBatch batch;
+    const struct { int takers; std::uint32_t most, first, size; } rows[] = {
+        {1, 5, 0, 5}, {2, 16, 5, 7}, {2, 4, 12, 4}, {4, 16, 16, 3}, {1, 256, 19, 11},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(batch.take(generator, stop, handedOut, 64, row.takers, row.most)) << row.first;
+        EXPECT_EQ(batch.first, row.first);
+        ASSERT_EQ(batch.seeds.size(), row.size) << row.first;
+        EXPECT_EQ(handedOut, row.first + row.size);
+        for (const PyramidSeed& seed : batch.seeds) EXPECT_EQ(fieldBytes(seed), fieldBytes(reference.next()));
+    }
+    stop = true;
+    EXPECT_FALSE(batch.take(generator, stop, handedOut, 64, 1, 16));
+    EXPECT_TRUE(batch.seeds.empty() && handedOut == 30);
+    stop = false;
+    while (batch.take(generator, stop, handedOut, 64, 1, 16)) {}
+    EXPECT_EQ(handedOut, 64u);
+    EXPECT_TRUE(batch.seeds.empty());
+    // A generator run out gives nothing even when more pyramids were expected.
+    EXPECT_FALSE(batch.take(generator, stop, handedOut, 100, 1, 16));
+    EXPECT_TRUE(batch.seeds.empty() && handedOut == 64);
+    generator.finish();
+    reference.finish();
 }
 
 TEST(PyramidBatchTest, SeedsTravelBitForBitAndAMalformedBatchIsRefused) {

@@ -212,7 +212,8 @@ bool SectionSearch::hull() {
     const bool drawing = microphone_ == 1 && p_.order <= parameters.HitLevel && SectionDrawing::available();
     X2DSegmentsArray cuts;
     X2DArray candidates;
-    std::vector<std::uint32_t> entries;
+    // Kept by the thread: a drawn section lists every entry.
+    thread_local std::vector<std::uint32_t> entries;
     facesAcross(frame, bounds, r, drawing, entries);
     for (const std::uint32_t i : entries) {
         const Face* face = model_.faceAt(i);
@@ -252,7 +253,7 @@ bool SectionSearch::graph() {
         X2DSegmentsArray obstacles;
         X2DArray candidates;
         // A drawing shows every cut; drawings once used up stay so for the run.
-        std::vector<std::uint32_t> entries;
+        thread_local std::vector<std::uint32_t> entries;
         facesAcross(frame, bounds, r, microphone_ == 1 && SectionDrawing::available(), entries);
         for (const std::uint32_t i : entries) {
             const Face* face = model_.faceAt(i);
