@@ -88,6 +88,8 @@ private:
     void collectHits(const Pyramid& p, double limit, std::vector<FaceMet>& found) const;
     void collectObstructions(const Line& ray, double length, std::uint32_t examined, const Face* excludeA,
                              const Face* excludeB, bool stopAtOpaque, std::vector<FaceMet>& met) const;
+    template <class Take>
+    void collectNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries, Take& take) const;
     bool receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& found) const;
     void insideCone(const Coord& apex, const Vector& axis, double cosine2, std::vector<std::uint32_t>& found) const;
     void serve(Pyramid& p, unsigned i, int apexSide, Face* passed, Face* monopermeable) const;

@@ -118,6 +118,19 @@ int Model::findObstructionsToOpaque(const Coord& from, const Coord& to, Obstruct
     return static_cast<int>(list.count);
 }
 
+// The index proposes the entries near, in its own order; what take keeps is listed in entry order, as the scan of
+// every entry (without an index, or for a radius no float holds) lists it.
+template <class Take>
+void Model::collectNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries, Take& take) const {
+    entries.clear();
+    if (index_.covers(count()) && radius < 1e30) {
+        index_.near(centre, radius, take);
+        std::sort(entries.begin(), entries.end());
+        return;
+    }
+    for (std::uint32_t index = 0; index < count(); ++index) take(index);
+}
+
 void Model::facesNear(const Coord& centre, double radius, std::vector<std::uint32_t>& entries) const {
     auto reach = [&centre](const Coord& lo, const Coord& hi) {
         // The box's point nearest the centre.
@@ -134,14 +147,7 @@ void Model::facesNear(const Coord& centre, double radius, std::vector<std::uint3
         face->extendBox(lo, hi);
         if (reach(lo, hi) < radius) entries.push_back(index);
     };
-    entries.clear();
-    if (index_.covers(count())) {
-        // The index proposes the entries near, in its own order; they are listed in entry order as the scan lists them.
-        index_.near(centre, radius, take);
-        std::sort(entries.begin(), entries.end());
-        return;
-    }
-    for (std::uint32_t index = 0; index < count(); ++index) take(index);
+    collectNear(centre, radius, entries, take);
 }
 
 double Model::clearDistance(const Coord& from, const Versor& u, double length,
@@ -189,15 +195,8 @@ void Model::facesInBox(const Coord& lo, const Coord& hi, std::vector<std::uint32
             face->boxMin.z <= hi.z && face->boxMax.z >= lo.z)
             entries.push_back(index);
     };
-    entries.clear();
     // The sphere around the box holds every box that meets it; the index proposes those, the boxes decide.
-    const double radius = distance(lo, hi) / 2;
-    if (index_.covers(count()) && radius < 1e30) {
-        index_.near(Coord((lo + hi) * 0.5), radius, take);
-        std::sort(entries.begin(), entries.end());
-        return;
-    }
-    for (std::uint32_t index = 0; index < count(); ++index) take(index);
+    collectNear(Coord((lo + hi) * 0.5), distance(lo, hi) / 2, entries, take);
 }
 
 const Face* Model::faceNumbered(std::uint32_t number) const {

@@ -109,11 +109,8 @@ void SectionSearch::facesAcross(const SectionFrame& frame, const X2DRectangle& b
     const double margin = 2 * parameters.CrackTolerance + 1e-3;
     Coord lo(unbounded, unbounded, unbounded), hi(-unbounded, -unbounded, -unbounded);
     for (const double x : {std::min({bounds.x, 0.0, receiver.x}), std::max({bounds.right(), 0.0, receiver.x})})
-        for (const double y : {std::min({bounds.y, 0.0, receiver.y}), std::max({bounds.top(), 0.0, receiver.y})}) {
-            const Coord c = frame.toSpace(X2DVector(x, y));
-            lo = Coord(std::min(lo.x, c.x), std::min(lo.y, c.y), std::min(lo.z, c.z));
-            hi = Coord(std::max(hi.x, c.x), std::max(hi.y, c.y), std::max(hi.z, c.z));
-        }
+        for (const double y : {std::min({bounds.y, 0.0, receiver.y}), std::max({bounds.top(), 0.0, receiver.y})})
+            extendBoxBy(frame.toSpace(X2DVector(x, y)), lo, hi);
     model_.facesInBox(lo - Vector(margin, margin, margin), hi + Vector(margin, margin, margin), entries);
 }
 
