@@ -1,7 +1,7 @@
 #include "mpi/MpiCoordinator.h"
 
-#include <omp.h>
 
+#include "foundation/ThreadTeam.h"
 #include "run/OrderedCommits.h"
 #include "run/RayManager.h"
 #include "tracing/Pyramid.h"
@@ -28,14 +28,12 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
     handedOut_ = 0;
     stop_ = false;
     outstanding_ = 0;
-    const int threads = omp_get_max_threads();
+    const int threads = static_cast<int>(threadTeam().size());
     OrderedCommits commits(manager.statistics, static_cast<unsigned>(threads));
     for (int round = 0; round < 2; ++round)
         for (int to = 1; to < processes_; ++to) handOut(to, generator, pyramids);
     std::uint32_t shown = 0;
-#pragma omp parallel
-    {
-        const auto thread = static_cast<unsigned>(omp_get_thread_num());
+    threadTeam().run([&](unsigned thread) {
         const bool first = thread == 0;
         PyramidBatch batch;
         std::vector<PyramidLog> logs(PyramidBatch::maxThreadSize);
@@ -54,7 +52,7 @@ bool MpiCoordinator::traceSource(RayManager& manager, PyramidGenerator& generato
             if (!taken && outstanding_ == 0) break;
             manager.showProgress(commits, shown, stop_);
         }
-    }
+    });
     channel_.flush();
     done = handedOut_;
     return stop_ || manager.monitor.update(done, manager.statistics.escapedCount, manager.statistics.edgeHitCount);

@@ -1,9 +1,9 @@
 #include "mpi/MpiWorker.h"
 
 #include <deque>
-#include <omp.h>
 
 #include "foundation/InputFiles.h"
+#include "foundation/ThreadTeam.h"
 #include "mpi/MpiCoordinator.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
@@ -16,7 +16,7 @@
 #include "ui/Messages.h"
 
 MpiWorker::MpiWorker() {
-    omp_set_num_threads(threadCount(parameters.OpenMP, omp_get_num_procs()));
+    threadTeam().resize(threadCount(parameters.OpenMP, availableProcessors()));
     // Process 0 alone writes files: no drawing of a diffraction section here.
     SectionDrawing::stop();
     // The model as process 0 read it: the file's copy it sent.
@@ -70,19 +70,18 @@ void MpiWorker::traceSource(unsigned index) {
 void MpiWorker::trace(const PyramidBatch& batch, const PlacedSource& source) {
     const int count = static_cast<int>(batch.seeds.size());
     if (packed_.size() < batch.seeds.size()) packed_.resize(batch.seeds.size());
-    logs_.resize(static_cast<std::size_t>(omp_get_max_threads()));
+    logs_.resize(threadTeam().size());
     ReceiverSpheres* spheres = parameters.correctsLateDecay() ? &statistics_.spheres : nullptr;
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int i = 0; i < count; ++i) {
-        PyramidLog& log = logs_[static_cast<std::size_t>(omp_get_thread_num())];
-        const PyramidSeed& seed = batch.seeds[static_cast<std::size_t>(i)];
+    parallelFor(batch.seeds.size(), 1, [&](std::size_t i, unsigned thread) {
+        PyramidLog& log = logs_[thread];
+        const PyramidSeed& seed = batch.seeds[i];
         Pyramid p(seed, source.radiatedEnergy(seed.section.axis));
         PyramidTracer(model, log, spheres).trace(p);
-        std::string& packed = packed_[static_cast<std::size_t>(i)];
+        std::string& packed = packed_[i];
         packed.clear();
         log.pack(packed);
         log.clear();
-    }
+    });
     std::string logs;
     PyramidBatch::startLogs(batch.first, static_cast<std::uint32_t>(count), logs);
     for (int i = 0; i < count; ++i) logs += packed_[static_cast<std::size_t>(i)];

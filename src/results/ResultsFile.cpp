@@ -19,6 +19,7 @@
 #include "foundation/NumberWriter.h"
 #include "foundation/TConfig.h"
 #include "foundation/TFilename.h"
+#include "foundation/ThreadTeam.h"
 #include "run/RunParameters.h"
 #include "ui/Format.h"
 #include "ui/Messages.h"
@@ -243,16 +244,15 @@ void writeMicrophones(std::ostream& out) {
     for (int k = 0; k <= last; ++k)
         if (const Microphone* m = list.at(k); m && m->response.earliestDirectDelay == 0) showWarning("Direct wave = 0");
     std::vector<std::string> blocks(static_cast<std::size_t>(last) + 1);
-#pragma omp parallel for schedule(dynamic, 4)
-    for (int k = 0; k <= last; ++k) {
-        const Microphone* microphone = list.at(k);
-        if (!microphone) continue;
+    parallelFor(blocks.size(), 4, [&](std::size_t k, unsigned) {
+        const Microphone* microphone = list.at(static_cast<int>(k));
+        if (!microphone) return;
         std::ostringstream block;
         block.copyfmt(out);
         block << "[Microphone_" << k << "]\n";
         writeMicrophoneBlock(block, *microphone);
-        blocks[static_cast<std::size_t>(k)] = block.str();
-    }
+        blocks[k] = block.str();
+    });
     for (const std::string& block : blocks) out << block;
     out << "[End]\n";
 }

@@ -65,8 +65,8 @@ bool PyramidBatch::unpack(std::string_view in) {
 bool PyramidBatch::take(PyramidGenerator& generator, const bool& stop, std::uint32_t& handedOut,
                         std::uint32_t pyramids, int takers, std::uint32_t most) {
     seeds.clear();
-#pragma omp critical(generatorLock)
     {
+        std::lock_guard<std::mutex> hold(handingOut);
         first = handedOut;
         for (std::uint32_t n = stop ? 0 : std::min(most, size(pyramids - handedOut, takers)); n > 0 && generator.count() > 0;
              --n)

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,4 +44,6 @@ struct PyramidBatch {
     /// The largest batch a thread takes: the lock and the commit paid once a batch (once a pyramid they were a
     /// tenth of the work on two threads), while a cancel still stops each thread within 16 pyramids.
     static constexpr std::uint32_t maxThreadSize = 16;
+    /// The lock the takers share: over the generator, the count handed out and the stop flag.
+    static inline std::mutex handingOut;
 };

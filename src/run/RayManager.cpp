@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <map>
-#include <omp.h>
 
 #include "acoustics/MicrophoneList.h"
 #include "foundation/InputFiles.h"
+#include "foundation/ThreadTeam.h"
 #include "model/MaterialLibrary.h"
 #include "results/HitsFile.h"
 #include "results/ReportFiles.h"
@@ -30,8 +30,8 @@ std::uint16_t threadCount(std::uint16_t requested, int processors) {
 }
 
 RayManager::RayManager() {
-    const std::uint16_t threads = threadCount(parameters.OpenMP, omp_get_num_procs());
-    omp_set_num_threads(threads);
+    const std::uint16_t threads = threadCount(parameters.OpenMP, availableProcessors());
+    threadTeam().resize(threads);
     // The count in force is stored back, so that the status box and the results file show it.
     parameters.OpenMP = threads;
     monitor.createStatusBox();
@@ -213,11 +213,9 @@ bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource
                                  std::uint32_t& done) {
     bool stop = false;
     std::uint32_t handedOut = 0, shown = 0;
-    const int threads = omp_get_max_threads();
+    const int threads = static_cast<int>(threadTeam().size());
     OrderedCommits commits(statistics, static_cast<unsigned>(threads));
-#pragma omp parallel
-    {
-        const auto thread = static_cast<unsigned>(omp_get_thread_num());
+    threadTeam().run([&](unsigned thread) {
         PyramidBatch batch;
         std::vector<PyramidLog> logs(PyramidBatch::maxThreadSize);
         while (batch.take(generator, stop, handedOut, pyramids, threads, PyramidBatch::maxThreadSize)) {
@@ -225,7 +223,7 @@ bool RayManager::traceInParallel(PyramidGenerator& generator, const PlacedSource
             commits.offer(batch.first, logs.data(), static_cast<std::uint32_t>(batch.seeds.size()), thread);
             if (thread == 0) showProgress(commits, shown, stop);
         }
-    }
+    });
     done = handedOut;
     return stop || monitor.update(done, statistics.escapedCount, statistics.edgeHitCount);
 }
@@ -237,7 +235,7 @@ void RayManager::showProgress(OrderedCommits& commits, std::uint32_t& shown, boo
     if (now - now % 8 == shown) return;
     shown = now - now % 8;
     if (!monitor.update(shown, escaped, edges)) return;
-#pragma omp critical(generatorLock)
+    std::lock_guard<std::mutex> hold(PyramidBatch::handingOut);
     stop = true;
 }
 

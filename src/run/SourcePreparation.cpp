@@ -1,6 +1,7 @@
 #include "run/SourcePreparation.h"
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/ThreadTeam.h"
 #include "model/Model.h"
 #include "run/RunParameters.h"
 #include "tracing/LateCorrection.h"
@@ -21,10 +22,9 @@ void prepareSource(Model& model, TraceStatistics& statistics, unsigned index) {
     const int count = static_cast<int>(list.receiverCount());
     const double speed = parameters.SoundSpeed;
     const Coord origin = model.sources[index].axis.origin;
-#pragma omp parallel for schedule(static) if (count >= static_cast<int>(MicrophoneList::threadsFrom))
-    for (int r = count; r >= 1; --r) {
-        Microphone* microphone = list.at(r);
+    parallelFor(static_cast<std::size_t>(count), 64, [&](std::size_t i, unsigned) {
+        Microphone* microphone = list.at(count - static_cast<int>(i));
         if (microphone) microphone->response.setDirectDelay(distance(origin, microphone->axis.origin) / speed);
-    }
+    }, count >= static_cast<int>(MicrophoneList::threadsFrom));
     model.indexReceivers();
 }

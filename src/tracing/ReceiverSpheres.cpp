@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/ThreadTeam.h"
 #include "model/Model.h"
 #include "run/RunParameters.h"
 
@@ -47,14 +48,13 @@ void ReceiverSpheres::place(const Model& model, const std::vector<Coord>& points
     const double whole = 4 * std::numbers::pi / 3 * radius * radius * radius;
     std::vector<BoxTree::Box> boxes(points.size());
     // Each receiver's sphere on its own: the threads of the run share them (this precedes every source's trace).
-#pragma omp parallel for schedule(dynamic, 4) if (points.size() >= MicrophoneList::threadsFrom)
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    parallelFor(points.size(), 4, [&](std::size_t i, unsigned) {
         const Coord& c = points[i];
         const Vector r(radius, radius, radius);
         boxes[i] = {c - r, c + r};
         if (std::isnan(c.x) || std::isnan(c.y) || std::isnan(c.z)) {
             boxes[i] = {ORIGIN, ORIGIN};
-            continue;
+            return;
         }
         model.facesNear(c, radius, cuts[i]);
         volumes[i] = cuts[i].empty() ? whole : seenVolume(model, c, cuts[i]);
@@ -63,7 +63,7 @@ void ReceiverSpheres::place(const Model& model, const std::vector<Coord>& points
             volumes[i] = whole;
             cuts[i].clear();
         }
-    }
+    }, points.size() >= MicrophoneList::threadsFrom);
     tree_.clear();
     if (points.size() >= treeFrom) tree_.build(boxes);
 }

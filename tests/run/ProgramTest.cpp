@@ -1,5 +1,5 @@
-#include <omp.h>
 
+#include "foundation/ThreadTeam.h"
 #include "run/RayManager.h"
 #include "support/UiFixture.h"
 #include "ui/DialogTemplate.h"
@@ -28,7 +28,7 @@ TEST_F(ProgramTest, WrongArgumentsAreReportedAndAModelWithoutReceiversIsNotRun) 
     EXPECT_EQ(run("room"), 4);  // no receivers: nothing to compute
     // Without a terminal the status box shows as plain lines, with the thread count in force.
     EXPECT_NE(errors.find("Tolveno 3.0 - room.ray\nLevel 2  History -1"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("Active CPUs " + std::to_string(omp_get_num_procs()) + "\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("Active CPUs " + std::to_string(availableProcessors()) + "\n"), std::string::npos) << errors;
     EXPECT_TRUE(std::filesystem::exists("tolveno.log") && !std::filesystem::exists("room.___"));
 }
 

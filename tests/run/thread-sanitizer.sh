@@ -2,7 +2,7 @@
 # Traces the example room on two threads with everything that writes shared
 # state switched on (diffusion, clones, randomised reflection, hits and
 # escaped-rays files, diffraction) under ThreadSanitizer; the handing out of
-# pyramids and the ordered commits of their logs must be the only shared writes. Archer tells ThreadSanitizer how OpenMP synchronises.
+# pyramids and the ordered commits of their logs must be the only shared writes.
 #   tests/run/thread-sanitizer.sh path/to/tolveno-built-with-thread-sanitizer
 set -euo pipefail
 binary=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -11,8 +11,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$examples"/room.ray "$examples"/room.ini "$examples"/room.material "$examples"/speaker.spk "$work"/
 cd "$work"
-archer=$(ls /usr/lib/llvm-*/lib/libarcher.so 2>/dev/null | head -n 1)
-export OMP_TOOL_LIBRARIES=$archer
 export TSAN_OPTIONS="ignore_noninstrumented_modules=1 halt_on_error=1 exitcode=66"
 "$binary" room /O2 /L7 /T0.3 /N1 /K1 /R3 /S1 /E1 /D2 </dev/null >/dev/null 2>trace.txt || {
   cat trace.txt

@@ -1,5 +1,5 @@
-#include <omp.h>
 
+#include "foundation/ThreadTeam.h"
 #include "support/TracingFixture.h"
 
 // Whole runs of a 6 x 5 x 3 m box with a 10 dB obstructing panel and two receivers: 64 pyramids a source, History 3,
@@ -39,7 +39,7 @@ TEST_F(TracingRunTest, ThreadsAndSourcesAddUpUnlessSaveAllStartsEachSourceAfresh
     EXPECT_EQ(parameters.OpenMP, 1);
     // Two threads commit the pyramids in the order one thread traces them: the same sums bit for bit.
     EXPECT_EQ(oneThread, trace(first, 2, false, &two));
-    EXPECT_EQ(parameters.OpenMP, std::min(2, omp_get_num_procs())) << "lowered to the processors";
+    EXPECT_EQ(parameters.OpenMP, std::min(2, availableProcessors())) << "lowered to the processors";
     EXPECT_TRUE(one.reflectionCount == two.reflectionCount && one.escapedCount == two.escapedCount);
     EXPECT_TRUE(one.pathSum == two.pathSum && one.pathSquareSum == two.pathSquareSum);
     // Without SaveAll the receivers and the sums hold what each source alone gave; with it, the last source's only.
