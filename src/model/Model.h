@@ -100,6 +100,9 @@ private:
     void setDirectDelays();
 
     EmbreeIndex index_;
+    // Beside the index, the first entry whose face has each number (noEntry for none): faceNumbered without a scan.
+    static constexpr std::uint32_t noEntry = 0xffffffff;
+    std::vector<std::uint32_t> entryOfNumber_;
     BoxTree receiverIndex_;
     // The receivers' positions when indexReceivers() was called, column by column (x, y, z), so that the test of
     // every receiver against a cone runs on whole vector registers; and whether those outside a pyramid's cone are

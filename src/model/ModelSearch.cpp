@@ -200,6 +200,11 @@ void Model::facesInBox(const Coord& lo, const Coord& hi, std::vector<std::uint32
 }
 
 const Face* Model::faceNumbered(std::uint32_t number) const {
+    // With the index, the table of the first entry of each number built beside it; the scan otherwise.
+    if (index_.covers(count())) {
+        const std::uint32_t entry = number < entryOfNumber_.size() ? entryOfNumber_[number] : noEntry;
+        return entry == noEntry ? nullptr : faceAt(entry);
+    }
     for (std::uint32_t index = 0; index < count(); ++index)
         if (faceAt(index)->number == number) return faceAt(index);
     return nullptr;
@@ -340,9 +345,17 @@ void Model::buildIndex() {
     std::vector<BoxTree::Box> boxes(count());
     for (std::uint32_t index = 0; index < count(); ++index) boxes[index] = {faceAt(index)->boxMin, faceAt(index)->boxMax};
     index_.build(boxes);
+    std::uint32_t highest = 0;
+    for (std::uint32_t index = 0; index < count(); ++index) highest = std::max(highest, faceAt(index)->number);
+    entryOfNumber_.assign(static_cast<std::size_t>(highest) + 1, noEntry);
+    // From the last entry to the first, so that the first of a number is the one kept, as the scan finds it.
+    for (std::uint32_t index = count(); index-- > 0;) entryOfNumber_[faceAt(index)->number] = index;
 }
 
-void Model::dropIndex() { index_.clear(); }
+void Model::dropIndex() {
+    index_.clear();
+    entryOfNumber_.clear();
+}
 
 void Model::indexReceivers() {
     MicrophoneList& list = microphones();

@@ -231,7 +231,16 @@ TEST_F(IndexedSearchTest, EverySearchAnswersAsTheScanOfEveryEntry) {
             near.push_back(nearAnswer(k));
             inBox.push_back(boxAnswer(k));
         }
+        // Every number given, one beyond and 0 (the openings' faces are no entries: none).
+        std::vector<const Face*> numbered;
+        for (std::uint32_t n = 0; n <= model.faceCounter + 1; ++n) numbered.push_back(model.faceNumbered(n));
         model.dropIndex();
+        int found = 0;
+        for (std::uint32_t n = 0; n <= model.faceCounter + 1; ++n) {
+            ASSERT_EQ(numbered[n], model.faceNumbered(n)) << "face numbered " << n;
+            found += numbered[n] != nullptr;
+        }
+        EXPECT_EQ(found, static_cast<int>(model.count()));
         int ties = 0, passed = 0, blocked = 0, shortened = 0, cut = 0, some = 0, meeting = 0;
         for (std::size_t k = 0; k < all.size(); ++k) {
             const HitAnswer scan = hitAnswer(model, all[k]);
