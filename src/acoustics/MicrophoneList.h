@@ -26,8 +26,8 @@ public:
     int addReceiver(const Line& axis);
 
     /// The fewest receivers whose preparation (direct delays, late-decay spheres) is spread over the run's threads.
-    /// Fewer are prepared by one thread: a parallel region waits for the other threads to be created (the first one)
-    /// or woken, 1 to 7 ms on a virtual machine, while 50 receivers' spheres take 0.3 ms on one thread.
+    /// Fewer are prepared by one thread: a parallel loop waits for the other threads to wake, up to milliseconds on a
+    /// virtual machine, while 50 receivers' spheres take 0.3 ms on one thread.
     static constexpr unsigned threadsFrom = 256;
 };
 

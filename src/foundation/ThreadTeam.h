@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -25,8 +26,9 @@ public:
     void resize(unsigned threads);
     /// The threads of the team, the caller included.
     unsigned size() const { return static_cast<unsigned>(workers_.size()) + 1; }
-    /// Calls work(t) once on each thread t of the team (0 is the caller) and returns when every call has returned.
-    /// work must not start another job of the same team.
+    /// Calls work(t) once on each thread t of the team (0 is the caller) and returns when every call has returned;
+    /// then throws the first exception a call threw, if any. Inside a job, the calls are made one after the other
+    /// on the calling thread.
     void run(const std::function<void(unsigned)>& work);
 
 private:
@@ -40,6 +42,8 @@ private:
     const std::function<void(unsigned)>* work_ = nullptr;
     std::uint64_t job_ = 0;
     unsigned busy_ = 0;
+    // The first exception a worker's call of the current job threw.
+    std::exception_ptr failure_;
     bool quitting_ = false;
 };
 
@@ -50,6 +54,7 @@ ThreadTeam& threadTeam();
 int availableProcessors();
 
 /// Calls body(i, t) once for each i in [0, count) on the threads t of the team, which take chunk consecutive values
-/// of i at a time, in increasing order; on the calling thread alone (t = 0) when parallel is false.
+/// of i at a time (at least 1), in increasing order; on the calling thread alone (t = 0) when parallel is false or
+/// when called inside a job.
 void parallelFor(std::size_t count, std::size_t chunk, const std::function<void(std::size_t, unsigned)>& body,
                  bool parallel = true);

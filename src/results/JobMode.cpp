@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "acoustics/MicrophoneList.h"
+#include "foundation/ThreadTeam.h"
 #include "results/MicrophoneSection.h"
 #include "results/ReportFiles.h"
 #include "results/ResultsFile.h"
@@ -297,6 +298,8 @@ ExitStatus runJob(std::string_view commandLine) {
         while (lines.size() < static_cast<std::size_t>(maxJobFiles) && readJobLine(job, line) && !line.empty())
             lines.push_back(line);
     }
+    // The sums' receiver blocks are formatted on every processor, as a run's are on its threads.
+    threadTeam().resize(static_cast<unsigned>(availableProcessors()));
 
     const std::size_t n = lines.size();
     for (std::size_t i = 0; i < n && !jobStopped; ++i) {

@@ -201,9 +201,9 @@ bool RayManager::traceInOrder(PyramidGenerator& generator, const PlacedSource& s
     return false;
 }
 
-// Several threads in one parallel region (a region per batch cost a fork, a
-// join and a spin-wait each time: on a busy machine two threads were slower
-// than one), each taking a few consecutive pyramids at a time in the
+// Several threads in one job of the team (a parallel region per batch cost a
+// fork, a join and a spin-wait each time: on a busy machine two threads were
+// slower than one), each taking a few consecutive pyramids at a time in the
 // generator's order, fewer toward the end so that the threads finish
 // together. Their logs are committed in that order, so the results equal one
 // thread's bit for bit. The first thread also keeps the monitor; a cancel
