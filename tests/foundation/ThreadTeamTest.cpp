@@ -17,8 +17,8 @@ struct OneThreadAfter {
 };
 
 // Every index once, on threads numbered within the team, in chunks taken in increasing order; the workers take part
-// when the loop is spread (thread 0 waits at its first index until one has); alone when told so; for every size the
-// team is made, down and up again.
+// when the loop is spread and not when it is not (thread 0 waits at its first index for one to come); for every size
+// the team is made, down and up again.
 TEST(ThreadTeamTest, ParallelForVisitsEveryIndexOnceOnTheTeamsThreads) {
     const OneThreadAfter reset;
     const struct {
@@ -41,10 +41,12 @@ TEST(ThreadTeamTest, ParallelForVisitsEveryIndexOnceOnTheTeamsThreads) {
         std::vector<long long> last(row.threads, -1);
         bool ordered = true;
         std::atomic<bool> workerSeen{false}, waited{false};
+        // Long enough for a worker to wake: up to 10 s where one must take part, 50 ms where none may.
+        const int patience = spread ? 10000 : row.threads > 1 ? 50 : 0;
         parallelFor(row.count, row.chunk, [&](std::size_t i, unsigned thread) {
             if (thread != 0) workerSeen = true;
-            if (spread && thread == 0 && !waited.exchange(true))
-                for (int k = 0; k < 10000 && !workerSeen; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (thread == 0 && !waited.exchange(true))
+                for (int k = 0; k < patience && !workerSeen; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ++visits[i];
             std::lock_guard<std::mutex> hold(lock);
             teams.insert(thread);
