@@ -68,7 +68,7 @@ TEST_F(ResultsFileTest, NamesBesideTheModel) {
 
 // A small run written whole and compared with golden/small-run.___, made by the layout rules. The build date and time
 // of [Version] change from build to build (their forms are checked); the [Source] blocks hold the loudspeaker's own
-// description. Microphone 2 holds values that are not finite, which are written as 0.
+// description. Microphone 2 holds values that are not finite, which are written as 0, and a negative zero.
 TEST_F(ResultsFileTest, TheWholeFileOfASmallRun) {
     TConfig ini("room.ini", "[Parameters]\nLevel=2\nHistory=3\nHumidity=50\nTemperature=20\nAlfa=1.23456789012\n"
                             "Beta=0.1\nDiffraction=1\nDiffusion=1\nDiffusionMode=-7\nAlwaysObstructing=0\n"
@@ -99,6 +99,7 @@ TEST_F(ResultsFileTest, TheWholeFileOfASmallRun) {
     for (int b = 0; b < bandCount; ++b) second.lateral[10 + b] = 3;
     second.lateral[21] = nan;
     second.response.row(1) = {nan, inf, -inf, 1, 0, 0, 0, 0, 0, 0};
+    second.response.row(2)[9] = -0.0f;  // not a silent row: its sign is written
     second.response.row(3).fill(1e-20f);
     statistics.standardDeviation = std::sqrt(-1e-18);  // a variance that rounding made negative
 
