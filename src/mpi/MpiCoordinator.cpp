@@ -1,6 +1,5 @@
 #include "mpi/MpiCoordinator.h"
 
-
 #include "foundation/ThreadTeam.h"
 #include "run/OrderedCommits.h"
 #include "run/RayManager.h"

@@ -23,7 +23,7 @@ void prepareSource(Model& model, TraceStatistics& statistics, unsigned index) {
     const double speed = parameters.SoundSpeed;
     const Coord origin = model.sources[index].axis.origin;
     parallelFor(static_cast<std::size_t>(count), 64, [&](std::size_t i, unsigned) {
-        Microphone* microphone = list.at(count - static_cast<int>(i));
+        Microphone* microphone = list.at(static_cast<int>(i) + 1);
         if (microphone) microphone->response.setDirectDelay(distance(origin, microphone->axis.origin) / speed);
     }, count >= static_cast<int>(MicrophoneList::threadsFrom));
     model.indexReceivers();
