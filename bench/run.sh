@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds a Release tolveno and the micro-benchmarks in build-bench/, generates the benchmark models
 # in build-bench/bench-work/, traces every case (median of 3 runs) and prints one table.
-#   bench/run.sh                 every case (about 7 minutes on 2 cores)
+#   bench/run.sh                 every case (about 2 minutes on 2 cores)
 #   bench/run.sh --only hall     the cases whose sweep or model name contains "hall"
 #   bench/run.sh --runs 5        more runs per case
 #   bench/run.sh --scan ...      the same with the linear face scan (build-bench-scan/, -DTOLVENO_LINEAR_SCAN=ON)
