@@ -1,13 +1,13 @@
 #include "foundation/NumberReader.h"
 
 #include <charconv>
-#include <climits>
 #include <cstdint>
 #include <limits>
 #include <locale>
 #include <sstream>
 #include <string>
 
+#include "foundation/GetArea.h"
 #include "foundation/PowersOfTen.h"
 
 namespace {
@@ -54,19 +54,6 @@ int takeNumberText(std::streambuf& buffer, std::string& text) {
     }
     return c;
 }
-
-// The characters a buffer holds in memory and has not yet given out. Any buffer's get area, reached through a derived
-// class as the standard allows: reading a number there is a few instructions a character instead of a call for each.
-struct GetArea : std::streambuf {
-    static const char* next(std::streambuf& b) { return (b.*&GetArea::gptr)(); }
-    // At most INT_MAX characters on: what gbump can take in one step.
-    static const char* end(std::streambuf& b) {
-        const char* const first = next(b);
-        const char* const last = (b.*&GetArea::egptr)();
-        return last - first > INT_MAX ? first + INT_MAX : last;
-    }
-    static void take(std::streambuf& b, std::ptrdiff_t count) { (b.*&GetArea::gbump)(static_cast<int>(count)); }
-};
 
 // What the stream's sentry does before an extraction, in the classic locale and without its facets: a stream
 // not good fails; white space is skipped, and the end of the input reached doing so fails the stream.

@@ -1,9 +1,12 @@
 #include "model/EntityList.h"
 
+#include <algorithm>
+#include <cctype>
 #include <istream>
 #include <ostream>
 #include <strings.h>
 
+#include "foundation/GetArea.h"
 #include "model/Face.h"
 #include "model/Opening.h"
 #include "model/Receiver.h"
@@ -45,7 +48,26 @@ void skipLine(std::istream& in) {
 
 bool readWord(std::istream& in, std::string& word, std::size_t maxLength) {
     word.clear();
-    in >> std::ws;
+    // The common case in the buffer's memory: a stream tied to none, the word ended there by white space. What
+    // is in memory is taken as the stream would take it; the rest (the end of the memory, of the input) the
+    // stream's own way below.
+    bool started = false;
+    if (in.good() && !in.tie()) {
+        std::streambuf& buffer = *in.rdbuf();
+        const char* const first = GetArea::next(buffer);
+        const char* const end = GetArea::end(buffer);
+        const char* p = first;
+        while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+        const char* const start = p;
+        while (p < end && !std::isspace(static_cast<unsigned char>(*p))) ++p;
+        word.assign(start, std::min<std::size_t>(static_cast<std::size_t>(p - start), maxLength));
+        GetArea::take(buffer, p - first);
+        started = p > start;
+        if (started && p < end) return true;
+    }
+    // A word begun in memory goes on where it stopped; skipping white space there would meet the end of the input
+    // first and fail the stream.
+    if (!started) in >> std::ws;
     for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
         if (word.size() < maxLength) word += static_cast<char>(c);
         in.get();

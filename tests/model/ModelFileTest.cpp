@@ -1,11 +1,14 @@
 // The model file reader and writer. Malformed files must never crash the reader, read out of bounds or hang
 // (the sanitizer build runs these tests too); what it keeps must always be usable.
 #include <gtest/gtest.h>
+#include <cctype>
+#include <iterator>
 #include <sstream>
 #include "model/Opening.h"
 #include "model/Receiver.h"
 #include "model/Source.h"
 #include "model/Wall.h"
+#include "support/ChunkBuffer.h"
 #include "support/UiFixture.h"
 #include "ui/RunMonitor.h"
 
@@ -133,4 +136,47 @@ TEST_F(ModelFileTest, WrittenModelsReadBackTheSame) {
                             "   Door 8 2 4 0 1 0 0 2 0 0 2 2 0 1 2\n  End\n End\nEnd\n")), golden);
     EXPECT_EQ(EntityList::writeDepth, 0);
     EXPECT_EQ(written(*read(golden)), golden);
+}
+
+namespace {
+// Two words read from text given out chunk characters at a time (0: a string's one block), by readWord or by
+// the stream's own means (white space skipped, then characters up to the next, the end of the input failing a
+// word of none): what each holds, the answers, the stream's state and what is left.
+std::string twoWords(const std::string& text, std::size_t chunk, std::size_t maxLength, bool byStream) {
+    std::istringstream whole(text);
+    ChunkBuffer pieces(text, chunk);
+    std::istream in(chunk ? static_cast<std::streambuf*>(&pieces) : whole.rdbuf());
+    std::string result;
+    for (int k = 0; k < 2; ++k) {
+        std::string word;
+        bool read = false;
+        if (byStream) {
+            in >> std::ws;
+            for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
+                if (word.size() < maxLength) word += static_cast<char>(c);
+                in.get();
+            }
+            if (word.empty()) in.setstate(std::ios::failbit);
+            read = !word.empty();
+        } else {
+            read = readWord(in, word, maxLength);
+        }
+        result += "[" + word + "]" + (read ? "1" : "0");
+    }
+    result += " state " + std::to_string(in.rdstate());
+    in.clear();
+    return result + " rest [" + std::string(std::istreambuf_iterator<char>(in), {}) + "]";
+}
+}  // namespace
+
+TEST(ReadWordTest, TakesWhatTheStreamTakes) {
+    // Words ended by each white space, by the end of the input, cut at the longest kept, none at all.
+    const char* rows[] = {"Face 1 2",   "  Wall\n Hole", "End",       "End\n",      "\tDoor\r\nEnd",
+                          "",           "   ",            "\n\n",    "Source\vx",   "Receiver\fEnd ",
+                          "EntityList", "abcdefghij k",   "ab cdefghij", "\xe9t\xe9 x", "a"};
+    for (const char* text : rows)
+        for (const std::size_t chunk : {0, 1, 2, 3, 5})
+            for (const std::size_t maxLength : {79, 4})
+                EXPECT_EQ(twoWords(text, chunk, maxLength, false), twoWords(text, chunk, maxLength, true))
+                    << '"' << text << "\" chunk " << chunk << " longest " << maxLength;
 }
