@@ -65,10 +65,14 @@ bool Model::receiversMaybeInside(const Pyramid& p, std::vector<std::uint32_t>& f
         [&](const float* lo, const float* hi) {
             const Vector half(0.5 * (hi[0] - lo[0]), 0.5 * (hi[1] - lo[1]), 0.5 * (hi[2] - lo[2]));
             const Vector v = Coord(lo[0], lo[1], lo[2]) + half - p.apex;
-            const double d = v.modulus(), r = half.modulus();
-            if (d <= r) return true;
-            const double sinPhi = r / d, cosPhi = std::sqrt(1 - sinPhi * sinPhi);
-            return dot(v, axis) / d >= cosine * cosPhi - sine * sinPhi - 1e-9;
+            const double d2 = v.squaredModulus(), r2 = half.squaredModulus();
+            if (d2 <= r2) return true;
+            // The node's sphere (radius r, seen at distance d under the half-angle phi) meets the cone when the
+            // angle between v and the axis is at most the cone's plus phi: cos >= cos(theta + phi), here times d,
+            // with d cos(phi) = sqrt(d^2 - r^2) and d sin(phi) = r: three roots side by side and no division. As a
+            // chain (root, division, root, division) they held up this test, a quarter of a run among a thousand
+            // receivers.
+            return dot(v, axis) >= cosine * std::sqrt(d2 - r2) - sine * std::sqrt(r2) - 1e-9 * std::sqrt(d2);
         },
         consider);
     // Receivers are served from the highest number down, as by the loop over them all.
