@@ -16,8 +16,8 @@ struct OneThreadAfter {
     ~OneThreadAfter() { threadTeam().resize(1); }
 };
 
-// Every index once, on threads numbered within the team, in chunks taken in increasing order; the workers take part
-// when the loop is spread and not when it is not (thread 0 waits at its first index for one to come); for every size
+// Every index once, on threads numbered within the team, in chunks taken in increasing order; a worker takes part
+// when the loop is spread and none when it is not (thread 0 waits at its first index for one to come); for every size
 // the team is made, down and up again.
 TEST(ThreadTeamTest, ParallelForVisitsEveryIndexOnceOnTheTeamsThreads) {
     const OneThreadAfter reset;
@@ -61,7 +61,9 @@ TEST(ThreadTeamTest, ParallelForVisitsEveryIndexOnceOnTheTeamsThreads) {
         for (unsigned t : teams) EXPECT_LT(t, row.threads);
         EXPECT_EQ(ids.size(), teams.size()) << "one number a thread";
         if (spread) {
-            EXPECT_GE(teams.size(), 2u) << row.threads << " threads, " << row.count << " indices: the workers took part";
+            // A worker took part (on a busy machine the workers may take every chunk before the caller takes one).
+            EXPECT_TRUE(teams.upper_bound(0) != teams.end())
+                << row.threads << " threads, " << row.count << " indices: the workers took part";
         } else {
             EXPECT_TRUE(teams.empty() || (teams == std::set<unsigned>{0} && ids.count(std::this_thread::get_id())))
                 << "the caller alone";
