@@ -179,20 +179,30 @@ TEST_F(TracerTest, TheReceiversTheIndexPassesOverAreThoseNoLegServes) {
     for (int k = 0; k < 160; ++k) body << " Receiver " << 1 + k % 8 << ' ' << 1 + k / 8 % 5 * 1.5 << ' ' << 0.5 + k / 40 << " 0 0 1\n";
     load(body.str());
     parameters.History = -1;  // to Time
+    // Each receiver's response, and every pyramid's log as it stands before its commit: the receivers a leg serves
+    // come in the loop's order, the highest number first, with or without the index.
+    std::string logs;
     auto responses = [&] {
         microphones().clearAll();
+        logs.clear();
         std::mt19937 random(3);
         std::normal_distribution<double> n;
         for (int k = 0; k < 300; ++k) {
             p = aimed({3, 4, 1.5}, Vector(n(random), n(random), n(random)), 0.1 + 0.005 * (k % 80));
-            trace(model);
+            PyramidLog log;
+            PyramidTracer(model, log).trace(p);
+            log.pack(logs);
+            TraceStatistics statistics;
+            log.commit(statistics);
         }
         std::vector<std::vector<std::pair<std::uint32_t, BandEnergies>>> all;
         for (int i = 1; i <= 160; ++i) all.push_back(arrivals(i));
         return all;
     };
     const auto everyReceiver = responses();
+    const std::string everyLog = logs;
     model.indexReceivers();
     EXPECT_EQ(responses(), everyReceiver);
+    EXPECT_TRUE(logs == everyLog);
     EXPECT_TRUE(std::all_of(everyReceiver.begin(), everyReceiver.end(), [](const auto& rows) { return rows.size() > 500; }));
 }
