@@ -1,8 +1,8 @@
 // One leg of a pyramid: the receivers it serves, then what the face hit does to it.
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -26,8 +26,8 @@ bool anyAbove0(const BandEnergies& energy) {
 }
 
 // The receivers found, each once, put from the highest number down, the order in which the loop over them all
-// serves them: through a bitmap of all the receivers where it is short beside the list (a sort of the 65 found
-// among 1,000 at each leg was 6 % of such a run), by a sort otherwise.
+// serves them: through a bitmap of all the receivers where it is short beside the list (sorting the 65 found among
+// 1,000 at each leg took a sixth of such a run), by a sort otherwise.
 void listHighestFirst(std::vector<std::uint32_t>& found, std::uint32_t count) {
     const std::size_t words = (static_cast<std::size_t>(count) + 63) / 64;
     if (words > 4 * found.size()) {
